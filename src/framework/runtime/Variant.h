@@ -1,0 +1,36 @@
+#pragma once
+// Boxed values, as kept in a list's cell tags.
+#include "Ref.h"
+#include "String.h"
+
+#include <cstdint>
+#include <variant>
+
+namespace fw {
+
+class Variant {
+public:
+    Variant() = default;
+    Variant(int32_t v) : v_(v) {}
+    Variant(double v) : v_(v) {}
+    Variant(String v) : v_(std::move(v)) {}
+    Variant(Ref<Object> v) : v_(std::move(v)) {}
+    template <typename T>
+    Variant(const Ref<T>& v) : v_(Ref<Object>(v)) {}
+
+    bool IsNil() const;
+    bool IsInteger() const { return std::holds_alternative<int32_t>(v_); }
+    int32_t ToInt32() const;   // a double rounds to the nearest integer; text is parsed
+    double ToDouble() const;
+    String ToString() const;
+    Ref<Object> ToObject() const; // nil for anything but an object
+
+private:
+    std::variant<std::monostate, int32_t, double, String, Ref<Object>> v_;
+};
+
+inline Variant Int32ToVariant(int32_t v) { return Variant(v); }
+inline double VariantToDouble(const Variant& v) { return v.ToDouble(); }
+inline int32_t VariantToInt32(const Variant& v) { return v.ToInt32(); }
+
+} // namespace fw
