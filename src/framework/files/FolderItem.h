@@ -24,6 +24,7 @@ public:
 
     // The item at an absolute POSIX path, with shared nodes for every folder above it.
     // The item need not exist (a save dialog names files that are not there yet).
+    // Nil for a path that does not begin with "/".
     static Ref<FolderItem> FromPath(std::string_view absolutePath);
 
     ~FolderItem() override;
@@ -35,11 +36,14 @@ public:
     String AbsolutePath() const;                   // no trailing "/"; "/" for the root
     Ref<FolderItem> Parent() const { return parent_; } // nil above the root
     int32_t Count();                               // entries of a folder; 0 for anything else
-    Ref<FolderItem> Item(int32_t index);           // 1 to Count; nil outside that range
+    // 1 to Count; nil outside that range. The same node for as long as anyone holds it.
+    Ref<FolderItem> Item(int32_t index);
     Kind GetKind() const { return kind_; }
 
     // An open descriptor of this folder (O_DIRECTORY), or -1 with errno set. The caller
     // closes it. Works below the system's path length limit by opening relative to parents.
+    // A folder that may be entered but not listed gives an O_PATH descriptor, good for the
+    // *at calls but not for reading the folder.
     int OpenDirectoryFd() const;
 
     Ref<TextOutputStream> CreateTextFile();        // see TextOutputStream.h
@@ -50,10 +54,22 @@ private:
     void ReadEntries();
 
     struct FolderData;
+    FolderData& Data() const;
+    int BorrowFd() const;              // this folder's cached descriptor; the cache closes it
+    int OpenHere(int flags) const;     // a new descriptor of this folder, opened at its parent
+    bool ForgetDescriptors() const;    // closes the cached descriptors of this chain
+    Kind KindOfChild(const String& name) const;
+    void SetListIndex(size_t index);
+    void LeaveParentList();
+
+    // Kind and list index come first: they fill the padding after Object's count, which keeps
+    // a node at five words.
+    Kind kind_;
+    uint8_t listIndexHigh_ = 0;  // 1 + the index in the parent's entries, 0 when not listed
+    uint16_t listIndexLow_ = 0;
     Ref<FolderItem> parent_;
     String name_;
-    Kind kind_;
-    std::unique_ptr<FolderData> folder_; // only folders that were read or asked for a path
+    mutable std::unique_ptr<FolderData> folder_; // only folders that were read or asked for a path
 };
 
 } // namespace fw

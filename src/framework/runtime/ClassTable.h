@@ -91,10 +91,10 @@ bool RaiseEvent(Object& object, std::string_view eventName);
 } // namespace fw
 
 // Builds a table once: `FW_CLASS_TABLE(Class, Parent, "Name") { ...fill t... }` defines
-// Class::ctblinit and Class::Lookup.
+// Class::ctblinit, Class::Lookup and the body that fills the new table t (a member, so that a
+// factory may call a protected constructor). Use it inside the class's namespace.
 #define FW_CLASS_TABLE(Cls, Parent, NameText)                                                      \
     static ::fw::ClassTable* Cls##_table = nullptr;                                                \
-    static void Cls##_fill(::fw::ClassTable& t);                                                   \
     ::fw::ClassTable* Cls::Lookup()                                                                \
     {                                                                                              \
         if (!Cls##_table)                                                                          \
@@ -106,7 +106,7 @@ bool RaiseEvent(Object& object, std::string_view eventName);
         if (Cls##_table)                                                                           \
             return;                                                                                \
         ::fw::ClassTable* t = ::fw::RuntimeNewClass(Parent::Lookup(), NameText);                   \
-        Cls##_fill(*t);                                                                            \
+        Cls::FillClassTable(*t);                                                                   \
         Cls##_table = t;                                                                           \
     }                                                                                              \
-    static void Cls##_fill(::fw::ClassTable& t)
+    void Cls::FillClassTable(::fw::ClassTable& t)

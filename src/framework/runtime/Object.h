@@ -42,4 +42,5 @@ public:                                                                         
     static void ctblinit();                                                                        \
     ::fw::ClassTable* Class() const override { return Lookup(); }                                  \
                                                                                                    \
-private:
+private:                                                                                           \
+    static void FillClassTable(::fw::ClassTable& t);

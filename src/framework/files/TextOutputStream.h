@@ -1,0 +1,57 @@
+#pragma once
+// TextOutputStream: writes lines of text to a file that appears only once it is complete.
+// The lines go to a hidden temporary file beside the target; Close flushes, syncs and then
+// renames it onto the target in one step. Until then, and whenever anything fails, an earlier
+// file of the target's name stays exactly as it was and the temporary file is removed again,
+// so a full disk or an abandoned export never leaves a truncated list behind.
+#include "framework/runtime/ClassTable.h"
+#include "framework/runtime/Ref.h"
+#include "framework/runtime/String.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace fw {
+
+class TextOutputStream : public Object {
+    FW_DECLARE_CLASS()
+public:
+    // A stream for the file `name` inside the folder open as `folderFd`. The stream takes the
+    // descriptor over and closes it, also when this raises IOException.
+    // FolderItem::CreateTextFile is the usual way in.
+    static Ref<TextOutputStream> CreateInFolder(int folderFd, const String& name);
+
+    ~TextOutputStream() override; // without Close: the temporary file goes, the target stays
+
+    // The text's bytes as they are, then "\n".
+    void WriteLine(const String& text);
+
+    // Makes the written lines the target's content. Raises IOException with the reason when
+    // that fails; the earlier file is then untouched.
+    void Close();
+
+private:
+    enum class State : uint8_t { Open, Closed, Failed };
+
+    TextOutputStream(int folderFd, String name, std::string tempName, int fd);
+
+    void Append(const char* bytes, size_t count);
+    void Flush();
+    void WriteOut(const char* bytes, size_t count);
+    [[noreturn]] void Fail(const char* action, int error);
+    void Discard();
+    void CheckOpen() const;
+
+    int folderFd_;
+    int fd_;
+    String name_;
+    std::string tempName_;
+    State state_ = State::Open;
+    std::string failure_; // the message of the first failure, repeated to later calls
+    std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
+};
+
+} // namespace fw

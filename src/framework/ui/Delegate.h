@@ -1,0 +1,107 @@
+#pragma once
+// Event handlers: a window method bound through the window's own operations, held with its
+// parameter list (one call adapter per list) and its signature text. A control keeps its
+// handlers by event name and refuses one whose signature does not fit the event.
+#include "framework/runtime/ClassTable.h"
+#include "framework/runtime/String.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <variant>
+
+namespace fw {
+
+class Graphics;
+class RectControl;
+class Window;
+
+// The six parameter lists that control events take.
+enum class ParamList { None, Key, Mouse, CellPaint, Compare, Paint };
+
+struct EventDecl {
+    std::string name;
+    ParamList list;
+    std::string signature; // e.g. "( Int32, Int32 ) as Boolean"
+};
+
+using NoneCall = std::function<void(RectControl&)>;
+using KeyCall = std::function<bool(RectControl&, const String&)>;
+using MouseCall = std::function<bool(RectControl&, int32_t, int32_t)>;
+using CellPaintCall = std::function<bool(RectControl&, Graphics&, int32_t, int32_t)>;
+using CompareCall = std::function<bool(RectControl&, int32_t, int32_t, int32_t, int32_t&)>;
+using PaintCall = std::function<void(RectControl&, Graphics&)>;
+
+class Delegate : public Object {
+    FW_DECLARE_CLASS()
+public:
+    using Call = std::variant<NoneCall, KeyCall, MouseCall, CellPaintCall, CompareCall, PaintCall>;
+    Delegate(ParamList list, std::string signature, Call call)
+        : list_(list), signature_(std::move(signature)), call_(std::move(call)) {}
+    ParamList List() const { return list_; }
+    const std::string& Signature() const { return signature_; }
+    const Call& GetCall() const { return call_; }
+
+private:
+    ParamList list_;
+    std::string signature_;
+    Call call_;
+};
+
+Window* ControlWindow(RectControl& control);
+
+// The call adapters: each takes the control that raised the event, makes the control's window
+// the handler's own object and keeps the control at hand as the handler's first argument.
+template <typename W, typename C>
+Ref<Delegate> RuntimeCreateDelegate(void (W::*m)(C&), const std::string& signature)
+{
+    return MakeRef<Delegate>(ParamList::None, signature, NoneCall([m](RectControl& c) {
+        (dynamic_cast<W&>(*ControlWindow(c)).*m)(dynamic_cast<C&>(c));
+    }));
+}
+template <typename W, typename C>
+Ref<Delegate> RuntimeCreateDelegate(bool (W::*m)(C&, const String&), const std::string& signature)
+{
+    return MakeRef<Delegate>(ParamList::Key, signature, KeyCall([m](RectControl& c, const String& k) {
+        return (dynamic_cast<W&>(*ControlWindow(c)).*m)(dynamic_cast<C&>(c), k);
+    }));
+}
+template <typename W, typename C>
+Ref<Delegate> RuntimeCreateDelegate(bool (W::*m)(C&, int32_t, int32_t), const std::string& signature)
+{
+    return MakeRef<Delegate>(ParamList::Mouse, signature, MouseCall([m](RectControl& c, int32_t x, int32_t y) {
+        return (dynamic_cast<W&>(*ControlWindow(c)).*m)(dynamic_cast<C&>(c), x, y);
+    }));
+}
+template <typename W, typename C>
+Ref<Delegate> RuntimeCreateDelegate(bool (W::*m)(C&, Graphics&, int32_t, int32_t), const std::string& signature)
+{
+    return MakeRef<Delegate>(ParamList::CellPaint, signature,
+                             CellPaintCall([m](RectControl& c, Graphics& g, int32_t r, int32_t col) {
+                                 return (dynamic_cast<W&>(*ControlWindow(c)).*m)(dynamic_cast<C&>(c), g, r, col);
+                             }));
+}
+template <typename W, typename C>
+Ref<Delegate> RuntimeCreateDelegate(bool (W::*m)(C&, int32_t, int32_t, int32_t, int32_t&),
+                                    const std::string& signature)
+{
+    return MakeRef<Delegate>(
+        ParamList::Compare, signature,
+        CompareCall([m](RectControl& c, int32_t a, int32_t b, int32_t col, int32_t& result) {
+            return (dynamic_cast<W&>(*ControlWindow(c)).*m)(dynamic_cast<C&>(c), a, b, col, result);
+        }));
+}
+template <typename W, typename C>
+Ref<Delegate> RuntimeCreateDelegate(void (W::*m)(C&, Graphics&), const std::string& signature)
+{
+    return MakeRef<Delegate>(ParamList::Paint, signature, PaintCall([m](RectControl& c, Graphics& g) {
+        (dynamic_cast<W&>(*ControlWindow(c)).*m)(dynamic_cast<C&>(c), g);
+    }));
+}
+
+// Installs the handler on the control under the event's name. A nil delegate removes it.
+// An unknown event, or a handler whose parameter list or signature text does not fit the
+// event, is refused with an exception.
+void InstallInstanceEventHandler(RectControl& control, const std::string& eventName, const Ref<Delegate>& handler);
+
+} // namespace fw

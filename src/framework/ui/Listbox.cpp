@@ -1,0 +1,280 @@
+#include "Listbox.h"
+
+#include "ControlPeer.h"
+#include "ListboxPrivate.h"
+#include "Window.h"
+#include "WindowPrivate.h"
+#include "framework/runtime/Runtime.h"
+#include "framework/runtime/StringFunctions.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <cmath>
+#include <numeric>
+
+namespace fw {
+namespace {
+
+ListModel* ModelOf(const Listbox& l)
+{
+    ListView* v = NativeListView(l);
+    return v ? static_cast<ListModel*>(v->model()) : nullptr;
+}
+
+} // namespace
+
+FW_CLASS_TABLE(Listbox, RectControl, "Listbox")
+{
+    t.factory = [] { return static_cast<Object*>(new Listbox); };
+    t.properties = {
+        KeptProperty("Border", 'B'), IntProperty("ColumnCount", &Listbox::SetColumnCount),
+        StringProperty("ColumnWidths", &Listbox::SetColumnWidths), BoolProperty("HasHeading", &Listbox::SetHasHeading),
+        StringProperty("InitialValue", &Listbox::SetInitialValue), KeptProperty("HeadingIndex", 'I'),
+        KeptProperty("ScrollbarHorizontal", 'B'), KeptProperty("ScrollBarVertical", 'B'),
+        KeptProperty("GridLinesHorizontal", 'I'), KeptProperty("GridLinesVertical", 'I'),
+        KeptProperty("DefaultRowHeight", 'I'), KeptProperty("_ScrollWidth", 'I'), KeptProperty("_ScrollOffset", 'I'),
+        KeptProperty("Hierarchical", 'B'), KeptProperty("EnableDrag", 'B'), KeptProperty("EnableDragReorder", 'B'),
+        KeptProperty("RequiresSelection", 'B'), KeptProperty("SelectionType", 'I'),
+        BoolProperty("ColumnsResizable", &Listbox::SetColumnsResizable), KeptProperty("AutoHideScrollbars", 'B'),
+        KeptProperty("DataSource", 'S'), KeptProperty("DataField", 'S'),
+    };
+}
+
+Listbox::Listbox() : data_(std::make_unique<ListData>())
+{
+    SetColumnCount(1);
+}
+
+Listbox::~Listbox() = default;
+
+const std::vector<EventDecl>& Listbox::Events() const
+{
+    static const std::vector<EventDecl> events = {
+        {"Change", ParamList::None, "(  )"},
+        {"KeyDown", ParamList::Key, "( String ) as Boolean"},
+        {"MouseDown", ParamList::Mouse, "( Int32, Int32 ) as Boolean"},
+        {"CellBackgroundPaint", ParamList::CellPaint, "( Graphics, Int32, Int32 ) as Boolean"},
+        {"CompareRows", ParamList::Compare, "( Int32, Int32, Int32, Int32 ) as Boolean"},
+        {"DoubleClick", ParamList::None, "(  )"},
+    };
+    return events;
+}
+
+std::unique_ptr<ControlPeer> Listbox::CreatePeer()
+{
+    auto* view = new ListView(*this, WindowContent(*ControlWindow(*this)));
+    auto* model = new ListModel(*this);
+    model->setParent(view);
+    view->setModel(model);
+    view->setItemDelegate(new CellPainter(*this, view));
+    int rowHeight = view->fontMetrics().height() + 6;
+    view->verticalHeader()->setDefaultSectionSize(rowHeight);
+    auto peer = std::make_unique<ControlPeer>(*this, view);
+    peer->WatchInput(view->viewport());
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, peer.get(), [this, view] {
+        QModelIndexList rows = view->selectionModel()->selectedRows();
+        SelectionChangedByView(rows.isEmpty() ? -1 : rows.first().row());
+    });
+    QObject::connect(view->horizontalHeader(), &QHeaderView::sectionClicked, peer.get(),
+                     [this](int c) { RuntimeDispatch([&] { HeadingClicked(c); }); });
+    QObject::connect(view->horizontalHeader(), &QHeaderView::sectionResized, peer.get(),
+                     [this](int c, int, int size) { ColumnResizedByUser(c, size); });
+    QObject::connect(view, &QTableView::doubleClicked, peer.get(), [this] { RaiseSimple("DoubleClick"); });
+    view->horizontalHeader()->setVisible(hasHeading_);
+    view->horizontalHeader()->setSectionsMovable(false);
+    return peer;
+}
+
+int32_t Listbox::ListCount() const { return data_->count; }
+
+void Listbox::AddRow(const String& firstCell)
+{
+    if (data_->count == INT32_MAX)
+        throw OutOfBoundsException("The list cannot hold more rows.");
+    data_->Append(firstCell);
+    lastIndex_ = data_->count - 1;
+    ScheduleAnnounce();
+}
+
+void Listbox::ScheduleAnnounce()
+{
+    ListView* v = NativeListView(*this);
+    if (announceScheduled_ || !v)
+        return;
+    announceScheduled_ = true;
+    QTimer::singleShot(0, v, [this] { AnnouncePendingRows(); });
+}
+
+void Listbox::AnnouncePendingRows()
+{
+    announceScheduled_ = false;
+    if (ListModel* m = ModelOf(*this))
+        m->Announce();
+}
+
+void Listbox::DeleteAllRows()
+{
+    bool hadSelection = listIndex_ >= 0;
+    data_->Clear();
+    lastIndex_ = -1;
+    listIndex_ = -1;
+    if (ListModel* m = ModelOf(*this))
+        m->Reset();
+    if (hadSelection)
+        RaiseSimple("Change");
+}
+
+void Listbox::CheckCell(int32_t row, int32_t column) const
+{
+    if (row < 0 || row >= data_->count || column < 0 || column >= columns_)
+        throw OutOfBoundsException("The list has no cell at row " + std::to_string(row) + ", column " +
+                                   std::to_string(column) + " (it has " + std::to_string(data_->count) +
+                                   " rows and " + std::to_string(columns_) + " columns).");
+}
+
+String Listbox::Cell(int32_t row, int32_t column) const
+{
+    if (row == -1)
+        return String();
+    CheckCell(row, column);
+    return data_->cells[column][row];
+}
+
+void Listbox::SetCell(int32_t row, int32_t column, const String& text)
+{
+    CheckCell(row, column);
+    data_->cells[column][row] = text;
+    if (ListModel* m = ModelOf(*this); m && row < m->shown)
+        emit m->dataChanged(m->index(row, column), m->index(row, column));
+}
+
+Variant Listbox::CellTag(int32_t row, int32_t column) const
+{
+    if (row == -1)
+        return Variant();
+    CheckCell(row, column);
+    const auto& t = data_->tags[column];
+    return t ? (*t)[row] : Variant();
+}
+
+void Listbox::SetCellTag(int32_t row, int32_t column, const Variant& tag)
+{
+    CheckCell(row, column);
+    auto& t = data_->tags[column];
+    if (!t)
+        t = std::make_unique<std::deque<Variant>>(data_->count);
+    (*t)[row] = tag;
+}
+
+void Listbox::SetListIndex(int32_t row)
+{
+    if (row < -1 || row >= data_->count)
+        throw OutOfBoundsException("The list has no row " + std::to_string(row) + ".");
+    ListView* v = NativeListView(*this);
+    if (!v) {
+        listIndex_ = row;
+        return;
+    }
+    AnnouncePendingRows();
+    if (row < 0) {
+        v->selectionModel()->clearSelection();
+        return;
+    }
+    QModelIndex idx = v->model()->index(row, 0);
+    v->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    v->scrollTo(idx);
+}
+
+void Listbox::SelectionChangedByView(int32_t row)
+{
+    if (row == listIndex_)
+        return;
+    listIndex_ = row;
+    if (!quietSelection_)
+        RaiseSimple("Change");
+}
+
+void Listbox::SetColumnCount(int32_t n)
+{
+    n = std::clamp(n, 1, 256);
+    int before = columns_;
+    columns_ = n;
+    data_->Resize(n);
+    types_.resize(n, 0);
+    directions_.resize(n, 1);
+    headings_.resize(n);
+    shares_.resize(n, 0);
+    if (ListModel* m = ModelOf(*this))
+        m->ColumnsChanged(before, n);
+    ApplyColumnWidths();
+}
+
+int32_t Listbox::ColumnType(int32_t column) const
+{
+    return column >= 0 && column < columns_ ? types_[column] : 0;
+}
+
+void Listbox::SetColumnType(int32_t column, int32_t type)
+{
+    if (column >= 0 && column < columns_)
+        types_[column] = type;
+}
+
+int32_t Listbox::ColumnSortDirection(int32_t column) const
+{
+    return column >= 0 && column < columns_ ? directions_[column] : 0;
+}
+
+void Listbox::SetColumnSortDirection(int32_t column, int32_t direction)
+{
+    if (column >= 0 && column < columns_)
+        directions_[column] = direction;
+}
+
+String Listbox::Heading(int32_t column) const
+{
+    return column >= 0 && column < columns_ ? headings_[column] : String();
+}
+
+void Listbox::SetHeading(int32_t column, const String& text)
+{
+    if (column < 0 || column >= columns_)
+        return;
+    headings_[column] = text;
+    if (ListModel* m = ModelOf(*this))
+        emit m->headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void Listbox::SetInitialValue(const String& headings)
+{
+    std::vector<String> parts = Split(headings, Chr(9));
+    for (int32_t c = 0; c < columns_ && c < static_cast<int32_t>(parts.size()); ++c)
+        SetHeading(c, parts[c]);
+}
+
+void Listbox::SetHasHeading(bool on)
+{
+    hasHeading_ = on;
+    if (ListView* v = NativeListView(*this))
+        v->horizontalHeader()->setVisible(on);
+}
+
+void Listbox::SetColumnsResizable(bool on)
+{
+    resizable_ = on;
+    if (ListView* v = NativeListView(*this))
+        v->horizontalHeader()->setSectionResizeMode(on ? QHeaderView::Interactive : QHeaderView::Fixed);
+}
+
+void Listbox::Refresh(bool eraseBackground)
+{
+    AnnouncePendingRows();
+    RectControl::Refresh(eraseBackground);
+    if (ListView* v = NativeListView(*this))
+        v->viewport()->update();
+}
+
+} // namespace fw

@@ -1,0 +1,92 @@
+#pragma once
+// Listbox: a multi-column list over the framework's own row store. Rows are kept column by
+// column in compact blocks; rows added while a long loop runs are announced to the view in one
+// batch per event-loop turn, so that a million rows go in, scroll and sort smoothly. A click on
+// a heading sorts by that column, asking "CompareRows" first and comparing the texts otherwise.
+#include "RectControl.h"
+#include "framework/runtime/Variant.h"
+
+#include <memory>
+#include <vector>
+
+namespace fw {
+
+class ListData;
+
+class Listbox : public RectControl {
+    FW_DECLARE_CLASS()
+public:
+    ~Listbox() override;
+
+    void AddRow(const String& firstCell);
+    int32_t LastIndex() const { return lastIndex_; }
+    void DeleteAllRows();
+    int32_t ListCount() const;
+
+    // Reading row -1 (no selection) gives empty text and a nil tag; other rows outside the
+    // list raise OutOfBoundsException.
+    String Cell(int32_t row, int32_t column) const;
+    void SetCell(int32_t row, int32_t column, const String& text);
+    Variant CellTag(int32_t row, int32_t column) const;
+    void SetCellTag(int32_t row, int32_t column, const Variant& tag);
+
+    int32_t ListIndex() const { return listIndex_; }
+    void SetListIndex(int32_t row);
+    bool Selected(int32_t row) const { return row >= 0 && row == listIndex_; }
+
+    int32_t ColumnCount() const { return columns_; }
+    void SetColumnCount(int32_t n);
+    int32_t ColumnType(int32_t column) const;
+    void SetColumnType(int32_t column, int32_t type);
+    // 1 ascending, -1 descending, 0 none. A column past the last is ignored.
+    int32_t ColumnSortDirection(int32_t column) const;
+    void SetColumnSortDirection(int32_t column, int32_t direction);
+    // Widths as a comma-separated list of percentages ("10%"), pixels ("120") or "*" (the rest),
+    // kept as shares of the list's width and followed when the list is resized.
+    String ColumnWidths() const { return columnWidths_; }
+    void SetColumnWidths(const String& widths);
+    String Heading(int32_t column) const;
+    void SetHeading(int32_t column, const String& text);
+    void SetInitialValue(const String& tabSeparatedHeadings);
+    void SetHasHeading(bool on);
+    void SetColumnsResizable(bool on);
+    int32_t SortedColumn() const { return sortColumn_; }
+
+    // What a click on a heading does: sorts by the column, in the direction given (1 or -1).
+    void Sort(int32_t column, int32_t direction);
+    void Refresh(bool eraseBackground = true) override;
+    const std::vector<EventDecl>& Events() const override;
+
+    // Toolkit side.
+    ListData& Data() const { return *data_; }
+    void AnnouncePendingRows();
+    void SelectionChangedByView(int32_t row);
+    void HeadingClicked(int32_t column);
+    bool RaiseCellBackgroundPaint(Graphics& g, int32_t row, int32_t column);
+    bool HasHandler(const char* eventName) const { return Handler(eventName) != nullptr; }
+    void ApplyColumnWidths();
+    void ColumnResizedByUser(int32_t column, int32_t newSize);
+
+protected:
+    Listbox();
+    std::unique_ptr<ControlPeer> CreatePeer() override;
+
+private:
+    void CheckCell(int32_t row, int32_t column) const;
+    int CompareRows(int32_t a, int32_t b, int32_t column);
+    void ScheduleAnnounce();
+
+    std::unique_ptr<ListData> data_;
+    int32_t columns_ = 1;
+    int32_t lastIndex_ = -1;
+    int32_t listIndex_ = -1;
+    int32_t sortColumn_ = -1;
+    int32_t sortDirection_ = 0;
+    std::vector<int32_t> types_, directions_;
+    std::vector<String> headings_;
+    std::vector<double> shares_; // each column's share of the width, from ColumnWidths
+    String columnWidths_;
+    bool hasHeading_ = true, resizable_ = true, announceScheduled_ = false, quietSelection_ = false, applyingWidths_ = false;
+};
+
+} // namespace fw

@@ -1,0 +1,73 @@
+#pragma once
+// The toolkit side of a Listbox: the row store, the model the view asks, the view and the
+// painter of cells.
+#include "Listbox.h"
+
+#include <QAbstractTableModel>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include <deque>
+
+namespace fw {
+
+// Rows kept column by column: one block list of texts per column, and one of tags for each
+// column that was ever given a tag.
+class ListData {
+public:
+    std::vector<std::deque<String>> cells;
+    std::vector<std::unique_ptr<std::deque<Variant>>> tags;
+    int32_t count = 0;
+
+    void Resize(int32_t columns);
+    void Append(const String& first);
+    void Clear();
+    void Permute(const std::vector<int32_t>& order);
+};
+
+class ListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ListModel(Listbox& owner) : owner_(owner) {}
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    int shown = 0; // rows the view has been told about
+    void Announce();
+    void Reset();
+    void ColumnsChanged(int before, int after);
+    void Relayout();
+
+private:
+    Listbox& owner_;
+};
+
+class ListView : public QTableView {
+    Q_OBJECT
+public:
+    explicit ListView(Listbox& owner, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void PaintEmptyArea();
+    Listbox& owner_;
+};
+
+class CellPainter : public QStyledItemDelegate {
+public:
+    explicit CellPainter(Listbox& owner, QObject* parent) : QStyledItemDelegate(parent), owner_(owner) {}
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    Listbox& owner_;
+};
+
+ListView* NativeListView(const Listbox& list);
+
+} // namespace fw

@@ -1,0 +1,179 @@
+#include "framework/runtime/Runtime.h"
+
+#include "Application.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPointer>
+
+#include <typeinfo>
+
+namespace fw {
+namespace {
+
+struct RunState {
+    Ref<Application> app;
+    QPointer<QEventLoop> loop;
+    bool quitting = false;
+    int32_t unhandled = 0;
+    int32_t plugins = -1;
+    std::unique_ptr<QApplication> ownApp; // when no one else made the toolkit's application
+    std::function<void()> loopOverride;
+};
+
+RunState& State()
+{
+    static RunState s;
+    return s;
+}
+
+ExceptionReporter& Reporter()
+{
+    static ExceptionReporter r;
+    return r;
+}
+
+void ShowMessage(const std::string& title, const std::string& message)
+{
+    if (Reporter()) {
+        Reporter()(title, message);
+        return;
+    }
+    if (!QApplication::instance())
+        return;
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(message));
+    box.exec();
+}
+
+} // namespace
+
+void RuntimeInit()
+{
+    RuntimeTrace("RuntimeInit");
+    RunState& s = State();
+    s.quitting = false;
+    s.unhandled = 0;
+    s.plugins = -1;
+    if (!QApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "zorlin-file-sorter";
+        static char* argv[] = {name, nullptr};
+        s.ownApp = std::make_unique<QApplication>(argc, argv);
+    }
+    QApplication::setApplicationName("Zorlin File Sorter");
+    qApp->setQuitOnLastWindowClosed(false);
+}
+
+int32_t RuntimeExit()
+{
+    RuntimeTrace("RuntimeExit");
+    RunState& s = State();
+    s.app.Clear();
+    int32_t status = s.unhandled > 0 ? 1 : 0;
+    s.loopOverride = nullptr;
+    return status;
+}
+
+void RuntimeInitExternalClasses() { RuntimeTrace("RuntimeInitExternalClasses"); }
+
+void RuntimeAllocatePluginEntrypointsTable(int32_t count) { State().plugins = count; }
+
+void InitPluginEntrypoints() { RuntimeAllocatePluginEntrypointsTable(0); }
+
+int32_t RuntimePluginEntrypointCount() { return State().plugins; }
+
+void RuntimeRegisterAppObject(const Ref<Application>& app) { State().app = app; }
+
+Ref<Application> RuntimeAppObject() { return State().app; }
+
+void RuntimeRun()
+{
+    RunState& s = State();
+    RuntimeTrace("RuntimeRun");
+    if (s.loopOverride) {
+        auto body = std::move(s.loopOverride);
+        s.loopOverride = nullptr;
+        body();
+        return;
+    }
+    if (s.app)
+        RuntimeDispatch([&] { RaiseEvent(*s.app, "Open"); });
+    if (s.quitting)
+        return;
+    QEventLoop loop;
+    s.loop = &loop;
+    loop.exec();
+    s.loop = nullptr;
+    RuntimeTrace("RuntimeRun returned");
+}
+
+void RuntimeQuit()
+{
+    RunState& s = State();
+    s.quitting = true;
+    if (s.loop)
+        s.loop->exit(0);
+}
+
+bool RuntimeQuitting() { return State().quitting; }
+
+void RuntimeBackgroundTask()
+{
+    static QElapsedTimer timer;
+    if (!timer.isValid())
+        timer.start();
+    if (State().quitting)
+        throw EndOfRun();
+    if (timer.elapsed() < 15)
+        return;
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    timer.restart();
+    if (State().quitting)
+        throw EndOfRun();
+}
+
+void UnhandledException(const std::exception& e)
+{
+    RunState& s = State();
+    ++s.unhandled;
+    RuntimeTrace("UnhandledException");
+    if (auto* re = dynamic_cast<const RuntimeException*>(&e))
+        ShowMessage(re->Kind(), re->what());
+    else if (dynamic_cast<const std::bad_alloc*>(&e))
+        ShowMessage("Out of memory", "There was not enough memory to finish the operation.");
+    else
+        ShowMessage("Error", e.what());
+}
+
+void UnhandledException(std::exception_ptr e)
+{
+    try {
+        std::rethrow_exception(e);
+    } catch (const EndOfRun&) {
+        // The application is ending; the loop that was interrupted has unwound.
+    } catch (const std::exception& ex) {
+        UnhandledException(ex);
+    } catch (...) {
+        UnhandledException(RuntimeException("An unknown failure occurred."));
+    }
+}
+
+void SetUnhandledExceptionReporter(ExceptionReporter reporter) { Reporter() = std::move(reporter); }
+
+int32_t RuntimeUnhandledExceptionCount() { return State().unhandled; }
+
+void RuntimeTrace(const std::string& step) { RuntimeTraceLog().push_back(step); }
+
+std::vector<std::string>& RuntimeTraceLog()
+{
+    static std::vector<std::string> log;
+    return log;
+}
+
+namespace testing {
+void SetLoopOverride(std::function<void()> body) { State().loopOverride = std::move(body); }
+} // namespace testing
+
+} // namespace fw

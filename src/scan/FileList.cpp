@@ -1,0 +1,126 @@
+// The folder scan: every visible image file of the chosen tree becomes one numbered row with
+// its three enclosing folders and the path above them.
+#include "app/Module1.h"
+#include "framework/runtime/Runtime.h"
+#include "framework/runtime/StringFunctions.h"
+#include "framework/ui/Dialogs.h"
+#include "window/Window1.h"
+
+using namespace fw;
+using namespace Module1;
+
+namespace {
+
+const char* const kImageExtensions[] = {"tif", "TIF", "tiff", "TIFF", "jpg", "JPG", "jpeg", "JPEG", "gif",
+                                        "GIF", "bmp", "BMP", "png", "PNG", "dcm", "DCM", "pict", "PICT"};
+
+// Clears the flag that marks a running walk however the walk ends.
+struct WalkGuard {
+    bool& flag;
+    explicit WalkGuard(bool& f) : flag(f) { flag = true; }
+    ~WalkGuard() { flag = false; }
+};
+
+} // namespace
+
+void Window1::ScanButton_Action(PushButton&)
+{
+    BuildFileList();
+}
+
+void Window1::InitFileList()
+{
+    Ref<Listbox> list = FileList();
+    for (int32_t column = 0; column <= 4; ++column) {
+        list->SetColumnType(column, 1);
+        list->SetColumnSortDirection(column, 1);
+    }
+    list->SetColumnType(5, 1);
+    list->SetColumnSortDirection(6, 0); // past the last column: the list ignores it
+    list->SetColumnWidths("10%,24%,12%,12%,12%,30%");
+    list->DeleteAllRows();
+}
+
+void Window1::BuildFileList()
+{
+    // A second request while a walk runs (from the walk's own yields) is refused: two walks
+    // would interleave their rows into one misnumbered list.
+    if (scanning_)
+        return;
+    FileList()->DeleteAllRows();
+    gFileCount = 0;
+    Ref<FolderItem> folder = SelectFolder();
+    if (!folder || !folder->Exists() || !folder->Directory())
+        return;
+    FolderName()->SetText(folder->Name());
+    WalkGuard guard(scanning_);
+    bool flag = true;
+    ParseFolder(folder, Ref<fw::Window>(ImplicitInstance()), flag);
+}
+
+void Window1::ParseFolder(const Ref<FolderItem>& item, const Ref<fw::Window>& window, bool& flag)
+{
+    if (item->Directory()) {
+        for (int32_t i = 1; item->Count() >= i; ++i) {
+            if (item->Item(i)->Directory())
+                ParseFolder(item->Item(i), window, flag);
+            else
+                AddFileToList(item->Item(i));
+            RuntimeBackgroundTask();
+        }
+    } else {
+        AddFileToList(item);
+    }
+    FileList()->Refresh(true);
+}
+
+void Window1::AddFileToList(const Ref<FolderItem>& file)
+{
+    if (!file->Visible())
+        return;
+    if (gUseHint && Len(gHintStrg) > 0) {
+        if (InStr(1, file->Name(), gHintStrg) > 0)
+            AppendFileToList(file);
+        return;
+    }
+    AppendFileToList(file);
+}
+
+void Window1::AppendFileToList(const Ref<FolderItem>& file)
+{
+    if (!file)
+        return;
+    std::vector<String> pieces = Split(Trim(file->Name()), ".");
+    const String& extension = pieces.back();
+    bool isImage = false;
+    for (const char* e : kImageExtensions)
+        if (Equals(extension, e)) {
+            isImage = true;
+            break;
+        }
+    if (!isImage)
+        return;
+    gFileCount += 1;
+    Ref<Listbox> list = FileList();
+    list->AddRow(Str(gFileCount));
+    int32_t row = list->LastIndex();
+    String folder1, folder2, folder3, path;
+    if (Ref<FolderItem> p1 = file->Parent()) {
+        folder1 = p1->Name();
+        if (Ref<FolderItem> p2 = p1->Parent()) {
+            folder2 = p2->Name();
+            if (Ref<FolderItem> p3 = p2->Parent()) {
+                folder3 = p3->Name();
+                if (Ref<FolderItem> p4 = p3->Parent())
+                    path = p4->AbsolutePath();
+            }
+        }
+    }
+    list->SetCellTag(row, 0, Int32ToVariant(gFileCount));
+    list->SetCellTag(row, 1, Variant(file));
+    list->SetCell(row, 1, file->Name());
+    list->SetCell(row, 2, folder1);
+    list->SetCell(row, 3, folder2);
+    list->SetCell(row, 4, folder3);
+    list->SetCell(row, 5, path);
+}
