@@ -1,5 +1,7 @@
 #include "FolderItem.h"
 
+#include "DescriptorCache.h"
+#include "NameOrder.h"
 #include "framework/runtime/StringFunctions.h"
 
 #include <algorithm>
@@ -18,63 +20,6 @@ namespace fw {
 namespace {
 
 using Kind = FolderItem::Kind;
-
-// A folder's descriptor while the cache keeps it open.
-struct CachedDescriptor {
-    int fd = -1;
-    uint64_t lastUse = 0;
-};
-
-// Folders kept open so that a depth-first walk opens each folder relative to its parent's
-// descriptor instead of reopening the whole chain from "/". The least recently used one is
-// closed first, so deep trees never exhaust the process's descriptors. Like the reference
-// counts, it belongs to the one thread the framework runs on.
-class DescriptorCache {
-public:
-    static constexpr size_t kCapacity = 64;
-
-    int Use(CachedDescriptor& d)
-    {
-        d.lastUse = ++clock_;
-        return d.fd;
-    }
-
-    void Add(CachedDescriptor& d, int fd)
-    {
-        if (used_ == kCapacity) {
-            size_t oldest = 0;
-            for (size_t i = 1; i < used_; ++i)
-                if (slots_[i]->lastUse < slots_[oldest]->lastUse)
-                    oldest = i;
-            Close(*slots_[oldest]);
-            slots_[oldest] = slots_[--used_];
-        }
-        slots_[used_++] = &d;
-        d.fd = fd;
-        Use(d);
-    }
-
-    void Drop(CachedDescriptor& d)
-    {
-        for (size_t i = 0; i < used_; ++i)
-            if (slots_[i] == &d) {
-                slots_[i] = slots_[--used_];
-                break;
-            }
-        Close(d);
-    }
-
-private:
-    static void Close(CachedDescriptor& d)
-    {
-        ::close(d.fd);
-        d.fd = -1;
-    }
-
-    std::array<CachedDescriptor*, kCapacity> slots_{};
-    size_t used_ = 0;
-    uint64_t clock_ = 0;
-};
 
 // Trivially destructible on purpose: a node that outlives static destruction still finds it.
 constinit DescriptorCache gDescriptors;
@@ -95,50 +40,9 @@ struct ListEntry {
 
 static_assert(alignof(FolderItem) > ListEntry::kKindMask, "the kind lives in the pointer's low bits");
 
-bool IsDigit(unsigned char c) { return unsigned(c - '0') < 10u; }
-
-// NaturalCompare without decoding characters, for names made of ASCII, which nearly all are:
-// sorting is most of the cost of reading a large folder. The first byte past ASCII hands the
-// whole comparison to NaturalCompare, whose order this follows exactly.
-int CompareNames(std::string_view a, std::string_view b)
-{
-    size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        unsigned char ca = a[i], cb = b[j];
-        if ((ca | cb) & 0x80)
-            return NaturalCompare(a, b);
-        if (IsDigit(ca) && IsDigit(cb)) {
-            size_t ia = i, jb = j;
-            while (ia < a.size() && a[ia] == '0') ++ia;
-            while (jb < b.size() && b[jb] == '0') ++jb;
-            size_t ea = ia, eb = jb;
-            while (ea < a.size() && IsDigit(a[ea])) ++ea;
-            while (eb < b.size() && IsDigit(b[eb])) ++eb;
-            if (ea - ia != eb - jb)
-                return ea - ia < eb - jb ? -1 : 1;
-            for (; ia < ea; ++ia, ++jb)
-                if (a[ia] != b[jb])
-                    return a[ia] < b[jb] ? -1 : 1;
-            i = ea;
-            j = eb;
-            continue;
-        }
-        ca = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
-        cb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-        ++i;
-        ++j;
-    }
-    if (i < a.size() || j < b.size())
-        return i < a.size() ? 1 : -1;
-    int c = a.compare(b); // equal but for letter case
-    return c < 0 ? -1 : c > 0 ? 1 : 0;
-}
-
 bool NaturallyBefore(const ListEntry& a, const ListEntry& b)
 {
-    return CompareNames(a.name.view(), b.name.view()) < 0;
+    return NaturalCompare(a.name.view(), b.name.view()) < 0;
 }
 
 // Short names live inside the String without a terminating zero; the system calls need one.
@@ -222,6 +126,23 @@ bool ReadNames(DIR* dir, std::vector<ListEntry>& out)
         out.emplace_back(String(n), kind);
     }
     return folders;
+}
+
+// Sorts into a vector of the exact size, as read folders are kept for as long as the program
+// lists their files.
+void SortNaturally(std::vector<ListEntry>& entries)
+{
+    std::vector<std::string_view> names;
+    names.reserve(entries.size());
+    for (const ListEntry& e : entries)
+        names.push_back(e.name.view());
+    std::vector<uint32_t> order = NaturalOrder(names);
+    names = {};
+    std::vector<ListEntry> sorted;
+    sorted.reserve(entries.size());
+    for (uint32_t i : order)
+        sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
 }
 
 String JoinPath(const String& folder, const String& name)
@@ -410,8 +331,7 @@ void FolderItem::ReadEntries()
             gDescriptors.Add(d, keep);
     }
     ::closedir(dir);
-    std::sort(d.entries.begin(), d.entries.end(), NaturallyBefore);
-    d.entries.shrink_to_fit();
+    SortNaturally(d.entries);
 }
 
 FolderItem::FolderData& FolderItem::Data() const

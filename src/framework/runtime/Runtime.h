@@ -61,6 +61,8 @@ std::vector<std::string>& RuntimeTraceLog();
 namespace testing {
 // Replaces the event loop's body for one run (failure injection).
 void SetLoopOverride(std::function<void()> body);
+// What the last RuntimeExit returned.
+int32_t LastExitStatus();
 }
 
 } // namespace fw

@@ -21,6 +21,7 @@ struct RunState {
     int32_t plugins = -1;
     std::unique_ptr<QApplication> ownApp; // when no one else made the toolkit's application
     std::function<void()> loopOverride;
+    int32_t lastStatus = 0;
 };
 
 RunState& State()
@@ -73,6 +74,7 @@ int32_t RuntimeExit()
     s.app.Clear();
     int32_t status = s.unhandled > 0 ? 1 : 0;
     s.loopOverride = nullptr;
+    s.lastStatus = status;
     return status;
 }
 
@@ -174,6 +176,7 @@ std::vector<std::string>& RuntimeTraceLog()
 
 namespace testing {
 void SetLoopOverride(std::function<void()> body) { State().loopOverride = std::move(body); }
+int32_t LastExitStatus() { return State().lastStatus; }
 } // namespace testing
 
 } // namespace fw

@@ -1,0 +1,101 @@
+#include "ProgramHarness.h"
+
+#include "framework/ui/ListboxPrivate.h"
+
+#include <QHeaderView>
+#include <QTimer>
+
+#include <deque>
+#include <gtest/gtest.h>
+
+namespace harness {
+
+RunResult RunProgram(const std::function<void(Window1&)>& during)
+{
+    RunResult result;
+    fw::RuntimeTraceLog().clear();
+    fw::SetUnhandledExceptionReporter([&](const std::string& title, const std::string& text) {
+        result.messages.push_back({title, text});
+    });
+    // A timer of this run's own: if start-up fails before the loop, it dies with the run
+    // instead of firing in the next one.
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        fw::Ref<fw::Window> w = fw::GetImplicitWindow("Window1.Window1");
+        if (w && during) {
+            auto& win = static_cast<Window1&>(*w);
+            HostOf(win);
+            during(win);
+        }
+        fw::RuntimeQuit();
+    });
+    timer.start();
+    result.status = zorlin::main(0, nullptr);
+    result.trace = fw::RuntimeTraceLog();
+    fw::SetUnhandledExceptionReporter(nullptr);
+    fw::testing::SetDialogResponder(nullptr);
+    return result;
+}
+
+QWidget* HostOf(Window1& w)
+{
+    QWidget* host = w.Host();
+    if (!host->isVisible())
+        host->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(host));
+    return host;
+}
+
+QWidget* WidgetOf(const fw::Ref<fw::RectControl>& control)
+{
+    return fw::NativeWidget(*control);
+}
+
+void Click(const fw::Ref<fw::RectControl>& control)
+{
+    QWidget* w = fw::NativeInputWidget(*control);
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(8, w->height() / 2));
+}
+
+void ClickListRow(const fw::Ref<fw::Listbox>& list, int row)
+{
+    list->AnnouncePendingRows();
+    fw::ListView* view = fw::NativeListView(*list);
+    QRect r = view->visualRect(view->model()->index(row, 1));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+}
+
+void ClickHeading(const fw::Ref<fw::Listbox>& list, int column)
+{
+    fw::ListView* view = fw::NativeListView(*list);
+    QHeaderView* header = view->horizontalHeader();
+    int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, header->height() / 2));
+}
+
+void AnswerDialogs(std::vector<std::string> answers)
+{
+    auto queue = std::make_shared<std::deque<std::string>>(answers.begin(), answers.end());
+    fw::testing::SetDialogResponder([queue](fw::testing::DialogKind, const std::string&) {
+        if (queue->empty())
+            return std::string();
+        std::string a = queue->front();
+        queue->pop_front();
+        return a;
+    });
+}
+
+FactorySwap::FactorySwap(fw::ClassTable* table, std::function<fw::Object*()> factory)
+    : table_(table), saved_(table->factory)
+{
+    table_->factory = std::move(factory);
+}
+
+FactorySwap::~FactorySwap()
+{
+    table_->factory = saved_;
+}
+
+} // namespace harness
