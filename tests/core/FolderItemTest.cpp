@@ -260,7 +260,7 @@ TEST(FolderItemLinks, DanglingLinkIsAFileThatExists)
     EXPECT_EQ(FolderItem::FromPath(tree.Path("dangling.jpg"))->GetKind(), Kind::File);
 }
 
-TEST(FolderItemSpecialFiles, FifoIsInvisibleAndNeverOpened)
+TEST(FolderItemFifos, FifoIsInvisibleAndNeverOpened)
 {
     TempTree tree;
     ASSERT_EQ(::mkfifo(tree.Path("x.jpg").c_str(), 0644), 0);

@@ -5,7 +5,6 @@
 #include "framework/runtime/StringFunctions.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <string>

@@ -20,4 +20,8 @@ public:
     QPainter& painter;
 };
 
+// Decodes a picture from the bytes of a file, by content; nil when they hold no picture that
+// fits the memory bounds.
+Ref<Picture> DecodePicture(const QByteArray& bytes);
+
 } // namespace fw

@@ -136,10 +136,13 @@ ListView::ListView(Listbox& owner, QWidget* parent) : QTableView(parent), owner_
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-void ListView::resizeEvent(QResizeEvent* e)
+// The columns share the viewport's width, which also changes when a scroll bar comes or goes.
+bool ListView::viewportEvent(QEvent* e)
 {
-    QTableView::resizeEvent(e);
-    owner_.ApplyColumnWidths();
+    bool handled = QTableView::viewportEvent(e);
+    if (e->type() == QEvent::Resize)
+        owner_.ApplyColumnWidths();
+    return handled;
 }
 
 void ListView::paintEvent(QPaintEvent* e)

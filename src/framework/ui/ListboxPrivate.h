@@ -52,7 +52,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
 
 private:
     void PaintEmptyArea();

@@ -48,12 +48,10 @@ bool ReadRegularFile(FolderItem& item, QByteArray& out)
 
 } // namespace
 
-Ref<Picture> FolderItem::OpenAsPicture()
+Ref<Picture> DecodePicture(const QByteArray& bytes)
 {
-    QByteArray bytes;
-    if (!ReadRegularFile(*this, bytes))
-        return nullptr;
-    QBuffer buffer(&bytes);
+    QByteArray data = bytes; // QBuffer wants a mutable array; this shares it
+    QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
@@ -72,11 +70,19 @@ Ref<Picture> FolderItem::OpenAsPicture()
         return nullptr;
     if (image.width() > kMaxKeptSide || image.height() > kMaxKeptSide)
         image = image.scaled(kMaxKeptSide, kMaxKeptSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    auto data = std::make_unique<PictureData>();
-    data->image = std::move(image);
-    data->width = size.width();
-    data->height = size.height();
-    return MakeRef<Picture>(std::move(data));
+    auto picture = std::make_unique<PictureData>();
+    picture->image = std::move(image);
+    picture->width = size.width();
+    picture->height = size.height();
+    return MakeRef<Picture>(std::move(picture));
+}
+
+Ref<Picture> FolderItem::OpenAsPicture()
+{
+    QByteArray bytes;
+    if (!ReadRegularFile(*this, bytes))
+        return nullptr;
+    return DecodePicture(bytes);
 }
 
 } // namespace fw

@@ -1,0 +1,44 @@
+// Writes the fuzzers' seed inputs: the window's property records and small pictures of each
+// format Qt can write.
+#include "window/PropertyRecords.h"
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return 2;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    std::string records = argv[1], pictures = argv[2];
+    const std::string_view all[] = {PropertyRecords::Window1,       PropertyRecords::HintField,
+                                    PropertyRecords::FileList,      PropertyRecords::ScanButton,
+                                    PropertyRecords::FolderName,    PropertyRecords::ExportButton,
+                                    PropertyRecords::PreviewCanvas, PropertyRecords::PreviewCheckBox,
+                                    PropertyRecords::UseHintCheckBox};
+    const char classByte[] = {0, 1, 2, 3, 4, 3, 5, 6, 6};
+    for (int i = 0; i < 9; ++i) {
+        std::ofstream out(records + "/record" + std::to_string(i), std::ios::binary);
+        out.put(classByte[i]);
+        out.write(all[i].data(), static_cast<std::streamsize>(all[i].size()));
+    }
+    QImage image(7, 5, QImage::Format_ARGB32);
+    image.fill(QColor(200, 30, 90, 180));
+    for (const char* format : {"png", "jpg", "bmp", "tiff", "gif", "ppm"}) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!QImageWriter(&buffer, format).write(image))
+            continue;
+        std::ofstream out(pictures + "/seed." + format, std::ios::binary);
+        out.write(bytes.constData(), bytes.size());
+    }
+    return 0;
+}
