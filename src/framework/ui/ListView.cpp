@@ -2,6 +2,7 @@
 #include "GraphicsPrivate.h"
 #include "ListboxPrivate.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
 
