@@ -1,5 +1,6 @@
 #include "ProgramHarness.h"
 
+#include "app/Module1.h"
 #include "framework/ui/ListboxPrivate.h"
 
 #include <QHeaderView>
@@ -13,6 +14,9 @@ namespace harness {
 RunResult RunProgram(const std::function<void(Window1&)>& during)
 {
     RunResult result;
+    // Each run of the program is a fresh process, whose globals hold their start values; the
+    // window opens from them before the application's Open resets them.
+    Module1::InitGlobals();
     fw::RuntimeTraceLog().clear();
     fw::SetUnhandledExceptionReporter([&](const std::string& title, const std::string& text) {
         result.messages.push_back({title, text});

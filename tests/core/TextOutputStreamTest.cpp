@@ -241,6 +241,19 @@ TEST_F(TextOutputStreamTest, ReplacesAnEarlierFileOnlyAtClose)
     EXPECT_EQ(ListFolder(dir_), Names({"list.txt"}));
 }
 
+TEST_F(TextOutputStreamTest, AReplacedFileKeepsItsPermissions)
+{
+    WriteFile(PathOf("shared.txt"), "old\n");
+    ::chmod(PathOf("shared.txt").c_str(), 0640);
+    Ref<TextOutputStream> out = Create("shared.txt");
+    out->WriteLine("new");
+    out->Close();
+    struct stat st;
+    ASSERT_EQ(::stat(PathOf("shared.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadFile(PathOf("shared.txt")), "new\n");
+}
+
 TEST_F(TextOutputStreamTest, AnAbandonedStreamLeavesTheEarlierFileAndNoTemporaryFile)
 {
     WriteFile(PathOf("list.txt"), "earlier\n");

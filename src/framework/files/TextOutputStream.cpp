@@ -103,6 +103,15 @@ int CheckTarget(int folderFd, const String& name)
     return 0;
 }
 
+// A file that replaces an earlier one keeps the earlier one's permissions, as an editor's
+// save does; a failure here only leaves the new file's default mode.
+void KeepModeOfEarlierFile(int folderFd, const String& name, int fd)
+{
+    struct stat st;
+    if (::fstatat(folderFd, name.str().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+        (void)::fchmod(fd, st.st_mode & 07777);
+}
+
 } // namespace
 
 Ref<TextOutputStream> TextOutputStream::CreateInFolder(int folderFd, const String& name)
@@ -120,6 +129,7 @@ Ref<TextOutputStream> TextOutputStream::CreateInFolder(int folderFd, const Strin
         CloseQuietly(folderFd);
         ThrowIO("create", name, error);
     }
+    KeepModeOfEarlierFile(folderFd, name, fd);
     try {
         return Ref<TextOutputStream>(new TextOutputStream(folderFd, name, tempName, fd));
     } catch (...) {

@@ -33,13 +33,15 @@ bool RuntimeQuitting();
 // checks a timer, and turns the loop when about 15 ms have passed since the last turn.
 void RuntimeBackgroundTask();
 
-// Tells the user what failed and why, then returns.
+// Tells the user what failed and why, then returns. Used for what escapes start-up: the run
+// then ends with a failure status.
 void UnhandledException(const std::exception& e);
 void UnhandledException(std::exception_ptr e);
+// Tells the user what failed in an event handler and why; the program goes on as before.
+void RuntimeReportHandlerFailure(std::exception_ptr e);
 // Where the message goes; the default is a message box. Tests install a recorder.
 using ExceptionReporter = std::function<void(const std::string& title, const std::string& message)>;
 void SetUnhandledExceptionReporter(ExceptionReporter reporter);
-int32_t RuntimeUnhandledExceptionCount();
 
 // Calls a handler on behalf of the event loop: a failure reaches UnhandledException and never
 // unwinds through the toolkit; the end of the run unwinds quietly.
@@ -49,7 +51,7 @@ auto RuntimeDispatch(F&& f) -> decltype(f())
     try {
         return f();
     } catch (...) {
-        UnhandledException(std::current_exception());
+        RuntimeReportHandlerFailure(std::current_exception());
     }
     return decltype(f())();
 }

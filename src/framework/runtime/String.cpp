@@ -44,10 +44,28 @@ String operator+(const String& a, const String& b)
         return b;
     if (b.empty())
         return a;
-    std::string s;
-    s.reserve(a.size() + b.size());
-    s.append(a.view()).append(b.view());
-    return String(s);
+    size_t n = a.size() + b.size();
+    if (n <= 7) {
+        char joined[7];
+        std::memcpy(joined, a.data(), a.size());
+        std::memcpy(joined + a.size(), b.data(), b.size());
+        return String(std::string_view(joined, n));
+    }
+    // Straight into the result's own buffer: an export joins a dozen texts per line, a
+    // million times over, and a scratch copy on the way doubled its allocations.
+    if (n > UINT32_MAX)
+        throw std::bad_alloc();
+    auto* buf = static_cast<String::Buf*>(std::malloc(offsetof(String::Buf, bytes) + n + 1));
+    if (!buf)
+        throw std::bad_alloc();
+    buf->refs = 1;
+    buf->size = static_cast<uint32_t>(n);
+    std::memcpy(buf->bytes, a.data(), a.size());
+    std::memcpy(buf->bytes + a.size(), b.data(), b.size());
+    buf->bytes[n] = 0;
+    String joined;
+    joined.rep_ = reinterpret_cast<uintptr_t>(buf);
+    return joined;
 }
 
 } // namespace fw

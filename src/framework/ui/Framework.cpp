@@ -79,7 +79,9 @@ void DirtyWindowsExit()
 }
 const std::vector<Ref<Window>>& Windows()
 {
-    WindowsInit();
+    // Reading the list must not empty it: it holds the program's only reference to its windows.
+    if (!gWindows)
+        gWindows = new std::vector<Ref<Window>>;
     return *gWindows;
 }
 void Register(const Ref<Window>& window)

@@ -136,11 +136,10 @@ void RuntimeBackgroundTask()
         throw EndOfRun();
 }
 
-void UnhandledException(const std::exception& e)
+namespace {
+
+void Tell(const std::exception& e)
 {
-    RunState& s = State();
-    ++s.unhandled;
-    RuntimeTrace("UnhandledException");
     if (auto* re = dynamic_cast<const RuntimeException*>(&e))
         ShowMessage(re->Kind(), re->what());
     else if (dynamic_cast<const std::bad_alloc*>(&e))
@@ -149,22 +148,45 @@ void UnhandledException(const std::exception& e)
         ShowMessage("Error", e.what());
 }
 
-void UnhandledException(std::exception_ptr e)
+// Shows what the exception says; the end of the run is no failure and shows nothing.
+bool TellCaught(std::exception_ptr e)
 {
     try {
         std::rethrow_exception(e);
     } catch (const EndOfRun&) {
-        // The application is ending; the loop that was interrupted has unwound.
+        return false;
     } catch (const std::exception& ex) {
-        UnhandledException(ex);
+        Tell(ex);
     } catch (...) {
-        UnhandledException(RuntimeException("An unknown failure occurred."));
+        Tell(RuntimeException("An unknown failure occurred."));
     }
+    return true;
+}
+
+} // namespace
+
+void UnhandledException(const std::exception& e)
+{
+    ++State().unhandled;
+    RuntimeTrace("UnhandledException");
+    Tell(e);
+}
+
+void UnhandledException(std::exception_ptr e)
+{
+    RuntimeTrace("UnhandledException");
+    if (TellCaught(e))
+        ++State().unhandled;
+}
+
+void RuntimeReportHandlerFailure(std::exception_ptr e)
+{
+    if (TellCaught(e))
+        RuntimeTrace("HandlerFailure");
 }
 
 void SetUnhandledExceptionReporter(ExceptionReporter reporter) { Reporter() = std::move(reporter); }
 
-int32_t RuntimeUnhandledExceptionCount() { return State().unhandled; }
 
 void RuntimeTrace(const std::string& step) { RuntimeTraceLog().push_back(step); }
 
