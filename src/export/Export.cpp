@@ -5,6 +5,8 @@
 #include "framework/ui/Dialogs.h"
 #include "window/Window1.h"
 
+#include <string>
+
 using namespace fw;
 
 void Window1::ExportButton_Action(PushButton&)
@@ -17,22 +19,29 @@ void Window1::ExportFileList()
     Ref<FolderItem> target = GetSaveFolderItem("", "unknown.txt");
     if (!target)
         return;
+    // A scan started from the export's yields would empty the list and refill it under the
+    // export, which would then write a file mixing two lists.
+    BusyGuard guard(exporting_);
     Ref<TextOutputStream> out = target->CreateTextFile();
     const String tab = Chr(9);
     out->WriteLine(String("#") + tab + "File Name" + tab + "Folder1" + tab + "Folder2" + tab + "Folder3" + tab +
                    "Additional Path");
     int32_t n = FileList()->ListCount();
+    std::string line; // one line at a time, built in place
+    // The list is looked up anew after every turn of the event loop, the only time another
+    // handler can have changed it.
+    Ref<Listbox> list = FileList();
     for (int32_t i = 0; i < n; ++i) {
-        Ref<Listbox> list = FileList();
         // Another handler may empty or shrink the list while the export yields: stop at its
         // present end rather than read a row that is gone.
         if (i >= list->ListCount())
             break;
-        String number = Str(list->CellTag(i, 0).ToInt32());
-        String line = number + tab + list->Cell(i, 1) + tab + list->Cell(i, 2) + tab + list->Cell(i, 3) + tab +
-                      list->Cell(i, 4) + tab + list->Cell(i, 5);
-        out->WriteLine(line);
-        RuntimeBackgroundTask();
+        line.assign(Str(list->CellTag(i, 0).ToInt32()).view());
+        for (int32_t column = 1; column <= 5; ++column)
+            line.append(tab.view()).append(list->Cell(i, column).view());
+        out->WriteLine(std::string_view(line));
+        if (RuntimeBackgroundTask())
+            list = FileList();
     }
     out->Close();
 }

@@ -11,15 +11,9 @@ using namespace Module1;
 
 namespace {
 
-const char* const kImageExtensions[] = {"tif", "TIF", "tiff", "TIFF", "jpg", "JPG", "jpeg", "JPEG", "gif",
-                                        "GIF", "bmp", "BMP", "png", "PNG", "dcm", "DCM", "pict", "PICT"};
-
-// Clears the flag that marks a running walk however the walk ends.
-struct WalkGuard {
-    bool& flag;
-    explicit WalkGuard(bool& f) : flag(f) { flag = true; }
-    ~WalkGuard() { flag = false; }
-};
+// The image extensions, in the order they are compared, made once rather than per file.
+const String kImageExtensions[] = {"tif", "TIF", "tiff", "TIFF", "jpg", "JPG", "jpeg", "JPEG", "gif",
+                                   "GIF", "bmp", "BMP", "png", "PNG", "dcm", "DCM", "pict", "PICT"};
 
 } // namespace
 
@@ -43,9 +37,10 @@ void Window1::InitFileList()
 
 void Window1::BuildFileList()
 {
-    // A second request while a walk runs (from the walk's own yields) is refused: two walks
-    // would interleave their rows into one misnumbered list.
-    if (scanning_)
+    // A request while a walk or an export runs (from their yields) is refused: two walks would
+    // interleave their rows into one misnumbered list, and an export would write a file that
+    // mixes the old list with the new one.
+    if (scanning_ || exporting_)
         return;
     FileList()->DeleteAllRows();
     gFileCount = 0;
@@ -53,7 +48,7 @@ void Window1::BuildFileList()
     if (!folder || !folder->Exists() || !folder->Directory())
         return;
     FolderName()->SetText(folder->Name());
-    WalkGuard guard(scanning_);
+    BusyGuard guard(scanning_);
     bool flag = true;
     ParseFolder(folder, Ref<fw::Window>(ImplicitInstance()), flag);
 }
@@ -93,7 +88,7 @@ void Window1::AppendFileToList(const Ref<FolderItem>& file)
     std::vector<String> pieces = Split(Trim(file->Name()), ".");
     const String& extension = pieces.back();
     bool isImage = false;
-    for (const char* e : kImageExtensions)
+    for (const String& e : kImageExtensions)
         if (Equals(extension, e)) {
             isImage = true;
             break;

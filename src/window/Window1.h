@@ -105,8 +105,16 @@ protected:
     Window1() = default;
     Ref<Window1> Self() { return Ref<Window1>(*this); }
 
+    // Marks a long task as running for as long as the guard lives, however the task ends.
+    struct BusyGuard {
+        bool& flag;
+        explicit BusyGuard(bool& f) : flag(f) { flag = true; }
+        ~BusyGuard() { flag = false; }
+    };
+
 private:
     template <typename T>
     Ref<T> Control(const char* name) const;
-    bool scanning_ = false; // a folder walk is running
+    bool scanning_ = false;  // a folder walk is running
+    bool exporting_ = false; // an export is running
 };

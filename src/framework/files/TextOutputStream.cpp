@@ -154,7 +154,7 @@ TextOutputStream::~TextOutputStream()
     CloseQuietly(folderFd_);
 }
 
-void TextOutputStream::WriteLine(const String& text)
+void TextOutputStream::WriteLine(std::string_view text)
 {
     CheckOpen();
     size_t count = text.size();
@@ -229,6 +229,13 @@ void TextOutputStream::WriteOut(const char* bytes, size_t count)
             Fail("write", ENOSPC); // a regular file that takes nothing has no room left
         bytes += n;
         count -= size_t(n);
+        written_ += size_t(n);
+    }
+    // Start writing what has piled up to the disk now, while the export goes on, so that the
+    // fsync at the end waits for little. Only a hint to the system: its result does not matter.
+    if (written_ - started_ >= kWritebackChunk) {
+        (void)::sync_file_range(fd_, off64_t(started_), off64_t(written_ - started_), SYNC_FILE_RANGE_WRITE);
+        started_ = written_;
     }
 }
 

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <string>
 
 namespace fw {
@@ -26,7 +27,9 @@ public:
     ~TextOutputStream() override; // without Close: the temporary file goes, the target stays
 
     // The text's bytes as they are, then "\n".
-    void WriteLine(const String& text);
+    void WriteLine(const String& text) { WriteLine(text.view()); }
+    void WriteLine(const char* text) { WriteLine(std::string_view(text)); }
+    void WriteLine(std::string_view text);
 
     // Makes the written lines the target's content. Raises IOException with the reason when
     // that fails; the earlier file is then untouched.
@@ -52,6 +55,9 @@ private:
     std::string failure_; // the message of the first failure, repeated to later calls
     std::unique_ptr<char[]> buffer_;
     size_t used_ = 0;
+    size_t written_ = 0; // bytes handed to the system so far
+    size_t started_ = 0; // of those, bytes whose writing to disk has been started
+    static constexpr size_t kWritebackChunk = size_t(8) << 20;
 };
 
 } // namespace fw

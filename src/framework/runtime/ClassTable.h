@@ -81,8 +81,10 @@ Ref<Object> RuntimeCheckCast(const Ref<Object>& object, ClassTable* table);
 template <typename T>
 Ref<T> RuntimeCheckCast(const Ref<Object>& object)
 {
+    // Every class table stands for the C++ class that declares it, so a passed test makes the
+    // static cast safe.
     Ref<Object> o = RuntimeCheckCast(object, T::Lookup());
-    return Ref<T>(dynamic_cast<T*>(o.Get()));
+    return Ref<T>(static_cast<T*>(o.Get()));
 }
 
 // Raises an object's event through its class's binding; false when nothing is bound.

@@ -30,8 +30,9 @@ void RuntimeQuit();
 bool RuntimeQuitting();
 
 // Lets the event loop run. Cheap enough to call after every item of a long loop: it only
-// checks a timer, and turns the loop when about 15 ms have passed since the last turn.
-void RuntimeBackgroundTask();
+// checks a timer, and turns the loop when about 15 ms have passed since the last turn. True
+// when the loop ran, so that other handlers may have changed what the caller looks at.
+bool RuntimeBackgroundTask();
 
 // Tells the user what failed and why, then returns. Used for what escapes start-up: the run
 // then ends with a failure status.

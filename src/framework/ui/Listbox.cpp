@@ -16,15 +16,6 @@
 #include <numeric>
 
 namespace fw {
-namespace {
-
-ListModel* ModelOf(const Listbox& l)
-{
-    ListView* v = NativeListView(l);
-    return v ? static_cast<ListModel*>(v->model()) : nullptr;
-}
-
-} // namespace
 
 FW_CLASS_TABLE(Listbox, RectControl, "Listbox")
 {
@@ -68,6 +59,7 @@ std::unique_ptr<ControlPeer> Listbox::CreatePeer()
     auto* view = new ListView(*this, WindowContent(*ControlWindow(*this)));
     auto* model = new ListModel(*this);
     model->setParent(view);
+    model_ = model;
     view->setModel(model);
     view->setItemDelegate(new CellPainter(*this, view));
     int rowHeight = view->fontMetrics().height() + 6;
@@ -88,7 +80,6 @@ std::unique_ptr<ControlPeer> Listbox::CreatePeer()
     return peer;
 }
 
-int32_t Listbox::ListCount() const { return data_->count; }
 
 void Listbox::AddRow(const String& firstCell)
 {
@@ -111,7 +102,7 @@ void Listbox::ScheduleAnnounce()
 void Listbox::AnnouncePendingRows()
 {
     announceScheduled_ = false;
-    if (ListModel* m = ModelOf(*this))
+    if (ListModel* m = model_)
         m->Announce();
 }
 
@@ -121,7 +112,7 @@ void Listbox::DeleteAllRows()
     data_->Clear();
     lastIndex_ = -1;
     listIndex_ = -1;
-    if (ListModel* m = ModelOf(*this))
+    if (ListModel* m = model_)
         m->Reset();
     if (hadSelection)
         RaiseSimple("Change");
@@ -135,29 +126,26 @@ void Listbox::CheckCell(int32_t row, int32_t column) const
                                    " rows and " + std::to_string(columns_) + " columns).");
 }
 
-String Listbox::Cell(int32_t row, int32_t column) const
+String Listbox::CellOutside(int32_t row, int32_t column) const
 {
-    if (row == -1)
-        return String();
-    CheckCell(row, column);
-    return data_->cells[column][row];
+    if (row != -1)
+        CheckCell(row, column);
+    return String();
 }
 
 void Listbox::SetCell(int32_t row, int32_t column, const String& text)
 {
     CheckCell(row, column);
     data_->cells[column][row] = text;
-    if (ListModel* m = ModelOf(*this); m && row < m->shown)
+    if (ListModel* m = model_; m && row < m->shown)
         emit m->dataChanged(m->index(row, column), m->index(row, column));
 }
 
-Variant Listbox::CellTag(int32_t row, int32_t column) const
+Variant Listbox::CellTagOutside(int32_t row, int32_t column) const
 {
-    if (row == -1)
-        return Variant();
-    CheckCell(row, column);
-    const auto& t = data_->tags[column];
-    return t ? (*t)[row] : Variant();
+    if (row != -1)
+        CheckCell(row, column);
+    return Variant();
 }
 
 void Listbox::SetCellTag(int32_t row, int32_t column, const Variant& tag)
@@ -207,7 +195,7 @@ void Listbox::SetColumnCount(int32_t n)
     directions_.resize(n, 1);
     headings_.resize(n);
     shares_.resize(n, 0);
-    if (ListModel* m = ModelOf(*this))
+    if (ListModel* m = model_)
         m->ColumnsChanged(before, n);
     ApplyColumnWidths();
 }
@@ -244,7 +232,7 @@ void Listbox::SetHeading(int32_t column, const String& text)
     if (column < 0 || column >= columns_)
         return;
     headings_[column] = text;
-    if (ListModel* m = ModelOf(*this))
+    if (ListModel* m = model_)
         emit m->headerDataChanged(Qt::Horizontal, column, column);
 }
 

@@ -3,6 +3,7 @@
 // column in compact blocks; rows added while a long loop runs are announced to the view in one
 // batch per event-loop turn, so that a million rows go in, scroll and sort smoothly. A click on
 // a heading sorts by that column, asking "CompareRows" first and comparing the texts otherwise.
+#include "ListData.h"
 #include "RectControl.h"
 #include "framework/runtime/Variant.h"
 
@@ -11,7 +12,7 @@
 
 namespace fw {
 
-class ListData;
+class ListModel;
 
 class Listbox : public RectControl {
     FW_DECLARE_CLASS()
@@ -21,13 +22,23 @@ public:
     void AddRow(const String& firstCell);
     int32_t LastIndex() const { return lastIndex_; }
     void DeleteAllRows();
-    int32_t ListCount() const;
+    int32_t ListCount() const { return data_->count; }
 
     // Reading row -1 (no selection) gives empty text and a nil tag; other rows outside the
     // list raise OutOfBoundsException.
-    String Cell(int32_t row, int32_t column) const;
+    String Cell(int32_t row, int32_t column) const
+    {
+        if (Inside(row, column))
+            return data_->cells[column][row];
+        return CellOutside(row, column);
+    }
     void SetCell(int32_t row, int32_t column, const String& text);
-    Variant CellTag(int32_t row, int32_t column) const;
+    Variant CellTag(int32_t row, int32_t column) const
+    {
+        if (Inside(row, column))
+            return data_->tags[column] ? (*data_->tags[column])[row] : Variant();
+        return CellTagOutside(row, column);
+    }
     void SetCellTag(int32_t row, int32_t column, const Variant& tag);
 
     int32_t ListIndex() const { return listIndex_; }
@@ -72,11 +83,18 @@ protected:
     std::unique_ptr<ControlPeer> CreatePeer() override;
 
 private:
+    bool Inside(int32_t row, int32_t column) const
+    {
+        return uint32_t(row) < uint32_t(data_->count) && uint32_t(column) < uint32_t(columns_);
+    }
+    String CellOutside(int32_t row, int32_t column) const;
+    Variant CellTagOutside(int32_t row, int32_t column) const;
     void CheckCell(int32_t row, int32_t column) const;
     int CompareRows(int32_t a, int32_t b, int32_t column);
     void ScheduleAnnounce();
 
     std::unique_ptr<ListData> data_;
+    ListModel* model_ = nullptr; // owned by the view, which the control's peer owns
     int32_t columns_ = 1;
     int32_t lastIndex_ = -1;
     int32_t listIndex_ = -1;

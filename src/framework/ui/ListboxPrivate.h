@@ -11,20 +11,6 @@
 
 namespace fw {
 
-// Rows kept column by column: one block list of texts per column, and one of tags for each
-// column that was ever given a tag.
-class ListData {
-public:
-    std::vector<std::deque<String>> cells;
-    std::vector<std::unique_ptr<std::deque<Variant>>> tags;
-    int32_t count = 0;
-
-    void Resize(int32_t columns);
-    void Append(const String& first);
-    void Clear();
-    void Permute(const std::vector<int32_t>& order);
-};
-
 class ListModel : public QAbstractTableModel {
     Q_OBJECT
 public:

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include <ctime>
 #include <typeinfo>
 
 namespace fw {
@@ -121,19 +122,29 @@ void RuntimeQuit()
 
 bool RuntimeQuitting() { return State().quitting; }
 
-void RuntimeBackgroundTask()
+namespace {
+// The coarse clock costs a few nanoseconds against some twenty for the precise one, and its
+// resolution of a few milliseconds is ample for a 15 ms rhythm.
+int64_t CoarseMilliseconds()
 {
-    static QElapsedTimer timer;
-    if (!timer.isValid())
-        timer.start();
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+} // namespace
+
+bool RuntimeBackgroundTask()
+{
+    static int64_t lastTurn = CoarseMilliseconds();
     if (State().quitting)
         throw EndOfRun();
-    if (timer.elapsed() < 15)
-        return;
+    if (CoarseMilliseconds() - lastTurn < 15)
+        return false;
     QApplication::processEvents(QEventLoop::AllEvents, 10);
-    timer.restart();
+    lastTurn = CoarseMilliseconds();
     if (State().quitting)
         throw EndOfRun();
+    return true;
 }
 
 namespace {
