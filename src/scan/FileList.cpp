@@ -57,10 +57,13 @@ void Window1::ParseFolder(const Ref<FolderItem>& item, const Ref<fw::Window>& wi
 {
     if (item->Directory()) {
         for (int32_t i = 1; item->Count() >= i; ++i) {
-            if (item->Item(i)->Directory())
-                ParseFolder(item->Item(i), window, flag);
+            // One node for the test and the call: a node nobody holds is let go, and making
+            // it again costs as much as the rest of the entry's work.
+            Ref<FolderItem> entry = item->Item(i);
+            if (entry->Directory())
+                ParseFolder(entry, window, flag);
             else
-                AddFileToList(item->Item(i));
+                AddFileToList(entry);
             RuntimeBackgroundTask();
         }
     } else {

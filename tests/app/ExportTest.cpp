@@ -275,7 +275,8 @@ TEST(ExportDuringScan, AnExportFromTheWalksYieldsWritesTheRowsListedSoFar)
     TmpfsMount tree("8m");
     ASSERT_TRUE(tree.Mounted());
     TempDir out;
-    constexpr int kFolders = 200, kPerFolder = 100;
+    // Enough files that the walk turns the event loop several times on a fast machine.
+    constexpr int kFolders = 200, kPerFolder = 300;
     std::vector<std::string> listed;
     for (int f = 0; f < kFolders; ++f) {
         char folder[16];
@@ -296,12 +297,15 @@ TEST(ExportDuringScan, AnExportFromTheWalksYieldsWritesTheRowsListedSoFar)
         QTimer timer;
         timer.setInterval(1);
         QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (rowsAtExport >= 0 || w.FileList()->ListCount() < 2000)
+            if (rowsAtExport >= 0 || w.FileList()->ListCount() < 1000)
                 return;
             timer.stop();
             rowsAtExport = w.FileList()->ListCount();
             Click(w.ExportButton());
         });
+        // The walk turns the loop once about 15 ms have passed since the last turn: let that
+        // time pass now, so the first turn comes early in the walk.
+        QTest::qWait(20);
         timer.start();
         Click(w.ScanButton());
         timer.stop();

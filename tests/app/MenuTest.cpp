@@ -46,8 +46,9 @@ void ExpectMenu(const Ref<MenuItem>& menu, const Row (&rows)[N])
         EXPECT_EQ(item->Text(), rows[i].text);
         EXPECT_TRUE(item->AutoEnable()) << rows[i].name;
         ASSERT_EQ(item->KeyboardShortcut().has_value(), rows[i].shortcut.has_value()) << rows[i].name;
-        if (rows[i].shortcut)
+        if (rows[i].shortcut) {
             EXPECT_EQ(*item->KeyboardShortcut(), *rows[i].shortcut);
+        }
     }
 }
 

@@ -128,10 +128,12 @@ TEST(Scan, OnlyVisibleFilesWithAnImageExtensionAreListed)
             EXPECT_EQ(rows[i].number, std::to_string(i + 1));
         // A hidden folder is walked; the folder named like a picture is walked, never listed.
         for (const Row& row : rows) {
-            if (row.name == "p.jpg")
+            if (row.name == "p.jpg") {
                 EXPECT_EQ(row.parent, ".shots");
-            if (row.name == "in.png")
+            }
+            if (row.name == "in.png") {
                 EXPECT_EQ(row.parent, "shots.jpg");
+            }
             EXPECT_NE(row.name, "shots.jpg");
             EXPECT_NE(row.name, "empty.jpg");
         }

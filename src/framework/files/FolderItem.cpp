@@ -1,10 +1,13 @@
 #include "FolderItem.h"
 
 #include "DescriptorCache.h"
-#include "NameOrder.h"
+#include "FolderListing.h"
+#include "FolderPrefetch.h"
 #include "framework/runtime/StringFunctions.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -18,31 +21,8 @@
 namespace fw {
 namespace {
 
-using Kind = FolderItem::Kind;
-
 // Trivially destructible on purpose: a node that outlives static destruction still finds it.
 constinit DescriptorCache gDescriptors;
-
-// One name of a read folder. Its node exists only while someone holds it: nodes hold their
-// parents, so a parent holding its nodes would keep every tree alive forever. The node pointer
-// and the kind share one word, as a million of these may be listed.
-struct ListEntry {
-    ListEntry(String n, Kind kind) : name(std::move(n)), bits(uintptr_t(kind)) {}
-    Kind GetKind() const { return Kind(bits & kKindMask); }
-    FolderItem* Node() const { return reinterpret_cast<FolderItem*>(bits & ~kKindMask); }
-    void SetNode(FolderItem* node) { bits = reinterpret_cast<uintptr_t>(node) | (bits & kKindMask); }
-
-    static constexpr uintptr_t kKindMask = 7;
-    String name;
-    uintptr_t bits;
-};
-
-static_assert(alignof(FolderItem) > ListEntry::kKindMask, "the kind lives in the pointer's low bits");
-
-bool NaturallyBefore(const ListEntry& a, const ListEntry& b)
-{
-    return NaturalCompare(a.name.view(), b.name.view()) < 0;
-}
 
 // Short names live inside the String without a terminating zero; the system calls need one.
 class CName {
@@ -64,86 +44,6 @@ private:
     const char* p_;
 };
 
-Kind KindOfMode(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return Kind::Folder;
-    if (S_ISREG(mode))
-        return Kind::File;
-    return Kind::Other;
-}
-
-// What a name in a folder is, without following it; Missing when it is not there. A link is
-// judged by what it points at, and a dangling link is still a file the user can see.
-Kind KindAt(int dirFd, const char* name, bool knownLink)
-{
-    struct stat st;
-    if (!knownLink) {
-        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return Kind::Missing;
-        if (!S_ISLNK(st.st_mode))
-            return KindOfMode(st.st_mode);
-    }
-    if (::fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode))
-        return Kind::LinkToFolder;
-    return Kind::File;
-}
-
-// The kind from the folder listing itself; the file system is asked only when the listing
-// does not say, or for a link, whose target the listing never tells.
-Kind EntryKind(int dirFd, const dirent& e)
-{
-    switch (e.d_type) {
-    case DT_DIR:
-        return Kind::Folder;
-    case DT_REG:
-        return Kind::File;
-    case DT_LNK:
-        return KindAt(dirFd, e.d_name, true);
-    case DT_UNKNOWN: {
-        Kind k = KindAt(dirFd, e.d_name, false);
-        return k == Kind::Missing && errno != ENOENT ? Kind::File : k;
-    }
-    default:
-        return Kind::Other; // fifos, sockets and devices hold no pictures
-    }
-}
-
-// Appends the folder's names; true when one of them is a folder.
-bool ReadNames(DIR* dir, std::vector<ListEntry>& out)
-{
-    bool folders = false;
-    int fd = ::dirfd(dir);
-    while (const dirent* e = ::readdir(dir)) {
-        const char* n = e->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-            continue;
-        Kind kind = EntryKind(fd, *e);
-        if (kind == Kind::Missing)
-            continue; // deleted while we were reading
-        folders = folders || kind == Kind::Folder;
-        out.emplace_back(String(n), kind);
-    }
-    return folders;
-}
-
-// Sorts into a vector of the exact size, as read folders are kept for as long as the program
-// lists their files.
-void SortNaturally(std::vector<ListEntry>& entries)
-{
-    std::vector<std::string_view> names;
-    names.reserve(entries.size());
-    for (const ListEntry& e : entries)
-        names.push_back(e.name.view());
-    std::vector<uint32_t> order = NaturalOrder(names);
-    names = {};
-    std::vector<ListEntry> sorted;
-    sorted.reserve(entries.size());
-    for (uint32_t i : order)
-        sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
-}
-
 String JoinPath(const String& folder, const String& name)
 {
     std::string path;
@@ -163,6 +63,16 @@ struct FolderItem::FolderData : CachedDescriptor {
     std::vector<ListEntry> entries;
     String path;
     bool read = false;
+    PrefetchTicket ticket; // this folder's listing, being read ahead
+    std::vector<std::pair<uint32_t, PrefetchTicket>> childTickets; // of subfolders not yet visited
+    uint32_t nextPrefetch = 0; // the first entry not yet considered for reading ahead
+
+    ~FolderData()
+    {
+        FolderPrefetch::Cancel(ticket);
+        for (auto& [index, t] : childTickets)
+            FolderPrefetch::Cancel(t);
+    }
 };
 
 static_assert(sizeof(FolderItem) <= 40, "a node is five words");
@@ -305,6 +215,7 @@ Ref<FolderItem> FolderItem::Item(int32_t index)
         node = new FolderItem(Ref<FolderItem>(this), e.name, e.GetKind());
         node->SetListIndex(size_t(index) - 1);
         e.SetNode(node);
+        HandOverTicket(uint32_t(index) - 1, *node);
     }
     return Ref<FolderItem>(node);
 }
@@ -313,24 +224,71 @@ void FolderItem::ReadEntries()
 {
     FolderData& d = Data();
     d.read = true;
-    int fd = OpenHere(O_RDONLY);
-    if (fd < 0)
-        return; // gone, or not ours to read: an empty folder
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
+    std::optional<Listing> listing;
+    if (d.ticket) {
+        listing = FolderPrefetch::Take(d.ticket);
+        if (listing && !StillCurrent(*listing))
+            listing.reset();
+        else if (listing)
+            FolderPrefetch::NoteUsed();
+    }
+    if (!listing) {
+        int fd = OpenHere(O_RDONLY);
+        if (fd < 0)
+            return; // gone, or not ours to read: an empty folder
+        listing = ReadListing(fd);
+    }
+    if (listing->keptFd >= 0 && d.fd < 0)
+        gDescriptors.Add(d, std::exchange(listing->keptFd, -1));
+    d.entries = std::move(listing->entries);
+    // Read ahead what the walk comes to next: this folder's subfolders, and its parent's
+    // further ones, as far as the bound on waiting listings allows.
+    ReadAhead();
+    if (parent_ && parent_->folder_ && parent_->folder_->read)
+        parent_->ReadAhead();
+}
+
+void FolderItem::ReadAhead()
+{
+    FolderData& d = *folder_;
+    for (; d.nextPrefetch < d.entries.size() && FolderPrefetch::CanStart(); ++d.nextPrefetch) {
+        const ListEntry& e = d.entries[d.nextPrefetch];
+        if (e.GetKind() != Kind::Folder || e.Node())
+            continue; // links are never read; a node that exists reads for itself
+        int at = BorrowFd();
+        int fd = at < 0 ? -1 : ::openat(at, CName(e.name), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0)
+            d.childTickets.emplace_back(d.nextPrefetch, FolderPrefetch::Start(fd));
+    }
+}
+
+void FolderItem::HandOverTicket(uint32_t index, FolderItem& child)
+{
+    if (!folder_)
         return;
-    }
-    bool hasFolders = ReadNames(dir, d.entries);
-    // Its subfolders are about to be opened relative to it; keeping a duplicate saves
-    // reopening this folder for each of them.
-    if (hasFolders && d.fd < 0) {
-        int keep = ::fcntl(::dirfd(dir), F_DUPFD_CLOEXEC, 0);
-        if (keep >= 0)
-            gDescriptors.Add(d, keep);
-    }
-    ::closedir(dir);
-    SortNaturally(d.entries);
+    auto& tickets = folder_->childTickets;
+    for (auto it = tickets.begin(); it != tickets.end(); ++it)
+        if (it->first == index) {
+            child.Data().ticket = std::move(it->second);
+            tickets.erase(it);
+            return;
+        }
+}
+
+// A listing read ahead is used only if the folder is the same one and has not changed since:
+// a folder modified during the walk is read again when the walk comes to it. A change within
+// the file system's clock tick of the reading could go unseen, so a folder changed that
+// recently is read again too.
+bool FolderItem::StillCurrent(const Listing& listing) const
+{
+    struct stat st;
+    int at = parent_ ? parent_->BorrowFd() : -1;
+    if (at < 0 || ::fstatat(at, CName(name_), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    auto ns = [](const timespec& t) { return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    constexpr int64_t kTick = 50'000'000;
+    return st.st_dev == listing.device && st.st_ino == listing.inode &&
+           ns(st.st_mtim) == ns(listing.changed) && ns(listing.changed) + kTick < ns(listing.readAt);
 }
 
 FolderItem::FolderData& FolderItem::Data() const

@@ -14,6 +14,7 @@
 
 namespace fw {
 
+struct Listing;
 class Picture;
 class TextOutputStream;
 
@@ -29,7 +30,7 @@ public:
 
     ~FolderItem() override;
 
-    String Name() const { return name_; }          // the native bytes of the item's own name
+    const String& Name() const { return name_; }          // the native bytes of the item's own name
     bool Exists() const;                           // asks the file system afresh
     bool Directory() const;                        // a folder, or a link to one
     bool Visible() const;                          // names beginning with "." are invisible
@@ -61,6 +62,9 @@ private:
     Kind KindOfChild(const String& name) const;
     void SetListIndex(size_t index);
     void LeaveParentList();
+    void ReadAhead();
+    void HandOverTicket(uint32_t index, FolderItem& child);
+    bool StillCurrent(const Listing& listing) const;
 
     // Kind and list index come first: they fill the padding after Object's count, which keeps
     // a node at five words.

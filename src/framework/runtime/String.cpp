@@ -31,11 +31,10 @@ String::String(std::string_view s)
     rep_ = reinterpret_cast<uintptr_t>(b);
 }
 
-void String::Release()
+void String::ReleaseHeap()
 {
-    if (rep_ && !IsInline() && --Heap()->refs == 0)
+    if (--Heap()->refs == 0)
         std::free(Heap());
-    rep_ = 0;
 }
 
 String operator+(const String& a, const String& b)

@@ -18,7 +18,11 @@ public:
     String(const std::string& s) : String(std::string_view(s)) {}
     String(const String& o) : rep_(o.rep_) { Retain(); }
     String(String&& o) noexcept : rep_(o.rep_) { o.rep_ = 0; }
-    ~String() { Release(); }
+    ~String()
+    {
+        if (rep_ && !IsInline())
+            ReleaseHeap();
+    }
     String& operator=(const String& o)
     {
         String t(o);
@@ -59,7 +63,13 @@ private:
     {
         if (rep_ && !IsInline()) ++Heap()->refs;
     }
-    void Release();
+    void Release()
+    {
+        if (rep_ && !IsInline())
+            ReleaseHeap();
+        rep_ = 0;
+    }
+    void ReleaseHeap();
 
     uintptr_t rep_ = 0;
 };

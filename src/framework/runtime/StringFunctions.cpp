@@ -167,9 +167,21 @@ String Replace(const String& s, const String& find, const String& by)
 std::vector<String> Split(const String& s, const String& separator)
 {
     std::vector<String> pieces;
+    pieces.reserve(4); // a file name's pieces, in one allocation
     std::string_view v = s.view();
     if (separator.empty()) {
         pieces.emplace_back(s);
+        return pieces;
+    }
+    std::string_view sep = separator.view();
+    auto byte = static_cast<unsigned char>(sep[0]);
+    if (sep.size() == 1 && byte < 0x80 && Fold(byte) == byte && !(byte >= 'a' && byte <= 'z')) {
+        // A one-byte separator without letter case, such as ".": a byte search finds it, and
+        // it can never be part of a longer character.
+        size_t from = 0;
+        for (size_t at; (at = v.find(sep[0], from)) != std::string_view::npos; from = at + 1)
+            pieces.emplace_back(v.substr(from, at - from));
+        pieces.emplace_back(v.substr(from));
         return pieces;
     }
     size_t from = 0;
@@ -188,6 +200,9 @@ std::vector<String> Split(const String& s, const String& separator)
 String Trim(const String& s)
 {
     std::string_view v = s.view();
+    auto plain = [](char c) { return static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) < 0x80; };
+    if (v.empty() || (plain(v.front()) && plain(v.back())))
+        return s; // the usual name: nothing to trim at either end
     size_t b = 0, e = v.size();
     while (b < e) {
         size_t i = b;
@@ -236,15 +251,15 @@ String Chr(int32_t code)
     return String(s);
 }
 
-bool Equals(const String& a, const String& b)
+bool EqualsIgnoringCase(std::string_view x, std::string_view y)
 {
-    std::string_view x = a.view(), y = b.view();
-    if (IsAscii(x) && IsAscii(y)) {
-        return x.size() == y.size() &&
-               std::equal(x.begin(), x.end(), y.begin(), [](char p, char q) {
-                   return Fold(static_cast<unsigned char>(p)) == Fold(static_cast<unsigned char>(q));
-               });
-    }
+    bool ascii = IsAscii(x) && IsAscii(y);
+    if (ascii && x.size() != y.size())
+        return false;
+    if (ascii)
+        return std::equal(x.begin(), x.end(), y.begin(), [](char p, char q) {
+            return Fold(static_cast<unsigned char>(p)) == Fold(static_cast<unsigned char>(q));
+        });
     return Explode(x).folded == Explode(y).folded;
 }
 

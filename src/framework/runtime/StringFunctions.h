@@ -23,7 +23,24 @@ String Trim(const String& s);
 String Str(int32_t n);
 String Chr(int32_t code);
 // The platform's string equality: letter case is ignored.
-bool Equals(const String& a, const String& b);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+inline bool Equals(const String& a, const String& b)
+{
+    std::string_view x = a.view(), y = b.view();
+    if (x.size() != y.size()) {
+        // Folding letter case keeps the length of ASCII text, so ASCII texts of different
+        // lengths differ: the usual case of an extension against the image extensions.
+        auto ascii = [](std::string_view v) {
+            for (char c : v)
+                if (static_cast<unsigned char>(c) >= 0x80)
+                    return false;
+            return true;
+        };
+        if (ascii(x) && ascii(y))
+            return false;
+    }
+    return EqualsIgnoringCase(x, y);
+}
 // The order a file manager shows: letter case ignored, runs of digits compared as numbers.
 // Ties fall back to the raw bytes, so different names never compare equal.
 int NaturalCompare(std::string_view a, std::string_view b);

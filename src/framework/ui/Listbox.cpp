@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <chrono>
+
 #include <cmath>
 #include <numeric>
 
@@ -90,20 +92,37 @@ void Listbox::AddRow(const String& firstCell)
     ScheduleAnnounce();
 }
 
+namespace {
+int64_t NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+} // namespace
+
+// New rows and repaints reach the view at most every kAnnounceInterval: telling the view
+// about rows and painting it costs the same for one row as for thousands, so a long scan that
+// adds rows all the time pays for it a few times a second rather than at every turn.
 void Listbox::ScheduleAnnounce()
 {
+    if (announceScheduled_)
+        return;
     ListView* v = NativeListView(*this);
-    if (announceScheduled_ || !v)
+    if (!v)
         return;
     announceScheduled_ = true;
-    QTimer::singleShot(0, v, [this] { AnnouncePendingRows(); });
+    int64_t wait = std::clamp<int64_t>(lastAnnounce_ + kAnnounceInterval - NowMs(), 0, kAnnounceInterval);
+    QTimer::singleShot(static_cast<int>(wait), v, [this] { AnnouncePendingRows(); });
 }
 
 void Listbox::AnnouncePendingRows()
 {
     announceScheduled_ = false;
+    lastAnnounce_ = NowMs();
     if (ListModel* m = model_)
         m->Announce();
+    if (ListView* v = NativeListView(*this))
+        v->viewport()->update();
 }
 
 void Listbox::DeleteAllRows()
@@ -257,12 +276,9 @@ void Listbox::SetColumnsResizable(bool on)
         v->horizontalHeader()->setSectionResizeMode(on ? QHeaderView::Interactive : QHeaderView::Fixed);
 }
 
-void Listbox::Refresh(bool eraseBackground)
+void Listbox::Refresh(bool)
 {
-    AnnouncePendingRows();
-    RectControl::Refresh(eraseBackground);
-    if (ListView* v = NativeListView(*this))
-        v->viewport()->update();
+    ScheduleAnnounce();
 }
 
 } // namespace fw

@@ -65,6 +65,7 @@ public:
 
     // What a click on a heading does: sorts by the column, in the direction given (1 or -1).
     void Sort(int32_t column, int32_t direction);
+    // Asks for a repaint with the rows added so far, soon: a few times a second at most.
     void Refresh(bool eraseBackground = true) override;
     const std::vector<EventDecl>& Events() const override;
 
@@ -95,6 +96,8 @@ private:
 
     std::unique_ptr<ListData> data_;
     ListModel* model_ = nullptr; // owned by the view, which the control's peer owns
+    int64_t lastAnnounce_ = 0;
+    static constexpr int64_t kAnnounceInterval = 100; // milliseconds
     int32_t columns_ = 1;
     int32_t lastIndex_ = -1;
     int32_t listIndex_ = -1;

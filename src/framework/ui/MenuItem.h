@@ -16,7 +16,7 @@ class MenuItem : public Object {
 public:
     virtual void Constructor() {}
 
-    String Name() const { return name_; }
+    const String& Name() const { return name_; }
     void SetName(const String& name) { name_ = name; }
     String Text() const { return text_; }
     void SetText(const String& text) { text_ = text; }

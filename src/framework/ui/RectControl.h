@@ -27,7 +27,7 @@ public:
     // Builds the control's widget in its window. Called once, after Window::New.
     virtual void Constructor();
 
-    String Name() const { return name_; }
+    const String& Name() const { return name_; }
     void SetName(const String& name) { name_ = name; }
     Window* GetWindow() const { return window_; }
 
