@@ -147,9 +147,9 @@ TEST(FolderItemDescriptors, WalkOverThousandsOfFoldersLeavesNoneOpen)
     }
     EXPECT_EQ(folders, 15 + 15 * 15 + 15 * 15 * 15);
     EXPECT_EQ(pictures, 15 * 15);
-    // At most the cache's 64 folders, plus one each for the 32 folders that may be waiting,
+    // At most the cache's 64 folders, plus one each for the 48 folders that may be waiting,
     // read ahead, for the walk to reach them.
-    EXPECT_LE(most, before + 64 + 32 + 6);
+    EXPECT_LE(most, before + 64 + 48 + 6);
     // Folders read ahead for a walk that stopped are given up; their readers may still be
     // finishing, so wait for them a little.
     for (int i = 0; i < 200 && OpenDescriptorCount() != before; ++i)

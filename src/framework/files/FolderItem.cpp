@@ -64,7 +64,7 @@ struct FolderItem::FolderData : CachedDescriptor {
     String path;
     bool read = false;
     PrefetchTicket ticket; // this folder's listing, being read ahead
-    std::vector<std::pair<uint32_t, PrefetchTicket>> childTickets; // of subfolders not yet visited
+    ChildTickets childTickets; // of subfolders not yet visited
     uint32_t nextPrefetch = 0; // the first entry not yet considered for reading ahead
 
     ~FolderData()
@@ -226,11 +226,16 @@ void FolderItem::ReadEntries()
     d.read = true;
     std::optional<Listing> listing;
     if (d.ticket) {
-        listing = FolderPrefetch::Take(d.ticket);
-        if (listing && !StillCurrent(*listing))
-            listing.reset();
-        else if (listing)
+        ChildTickets children;
+        listing = FolderPrefetch::Take(d.ticket, children);
+        if (listing && StillCurrent(*listing)) {
             FolderPrefetch::NoteUsed();
+            d.childTickets = std::move(children);
+        } else {
+            listing.reset(); // its subfolders were found in a listing that is not used
+            for (auto& [index, child] : children)
+                FolderPrefetch::Cancel(child);
+        }
     }
     if (!listing) {
         int fd = OpenHere(O_RDONLY);
@@ -253,13 +258,38 @@ void FolderItem::ReadAhead()
     FolderData& d = *folder_;
     for (; d.nextPrefetch < d.entries.size() && FolderPrefetch::CanStart(); ++d.nextPrefetch) {
         const ListEntry& e = d.entries[d.nextPrefetch];
-        if (e.GetKind() != Kind::Folder || e.Node())
+        if (e.GetKind() != Kind::Folder || e.Node() || HasTicket(d.nextPrefetch))
             continue; // links are never read; a node that exists reads for itself
         int at = BorrowFd();
         int fd = at < 0 ? -1 : ::openat(at, CName(e.name), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0)
-            d.childTickets.emplace_back(d.nextPrefetch, FolderPrefetch::Start(fd));
+        if (fd < 0)
+            continue;
+        std::vector<uint32_t> position = WalkPosition();
+        position.push_back(d.nextPrefetch);
+        d.childTickets.emplace_back(d.nextPrefetch, FolderPrefetch::Start(fd, std::move(position)));
     }
+}
+
+bool FolderItem::HasTicket(uint32_t index) const
+{
+    for (const auto& [i, ticket] : folder_->childTickets)
+        if (i == index)
+            return true;
+    return false;
+}
+
+// Where this folder comes in a depth-first walk: the indices of it and its listed ancestors.
+std::vector<uint32_t> FolderItem::WalkPosition() const
+{
+    std::vector<uint32_t> position;
+    for (const FolderItem* n = this; n; n = n->parent_.Get()) {
+        uint32_t stored = uint32_t(n->listIndexHigh_) << 16 | n->listIndexLow_;
+        if (stored == 0)
+            break;
+        position.push_back(stored == kUnknownListIndex ? UINT32_MAX : stored - 1);
+    }
+    std::reverse(position.begin(), position.end());
+    return position;
 }
 
 void FolderItem::HandOverTicket(uint32_t index, FolderItem& child)

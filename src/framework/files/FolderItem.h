@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace fw {
 
@@ -63,6 +64,8 @@ private:
     void SetListIndex(size_t index);
     void LeaveParentList();
     void ReadAhead();
+    bool HasTicket(uint32_t index) const;
+    std::vector<uint32_t> WalkPosition() const;
     void HandOverTicket(uint32_t index, FolderItem& child);
     bool StillCurrent(const Listing& listing) const;
 

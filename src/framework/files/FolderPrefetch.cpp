@@ -1,10 +1,11 @@
 #include "FolderPrefetch.h"
 
 #include <condition_variable>
-#include <deque>
 #include <mutex>
+#include <set>
 #include <thread>
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -12,28 +13,54 @@ namespace fw {
 
 struct PrefetchJob {
     int fd = -1;
+    std::vector<uint32_t> position; // in walk order
     bool done = false;
     bool cancelled = false;
     uint64_t generation = 0; // the process the job belongs to; a fork starts a new one
     Listing listing;
+    ChildTickets children;
 };
 
 namespace {
 
 constexpr int kThreads = 3;
-constexpr int kMaxWaiting = 32;
+constexpr int kMaxWaiting = 48;
+
+struct WalkOrder {
+    bool operator()(const PrefetchTicket& a, const PrefetchTicket& b) const
+    {
+        if (a->position != b->position)
+            return a->position < b->position;
+        return a.get() < b.get();
+    }
+};
 
 // Leaked on purpose: the threads wait on it until the process ends.
 struct Pool {
     std::mutex mutex;
     std::condition_variable work;
     std::condition_variable finished;
-    std::deque<PrefetchTicket> queue;
+    std::set<PrefetchTicket, WalkOrder> queue; // the first is the one the walk reaches first
     int threads = 0;
     uint64_t generation = 1;
-    int waiting = 0; // tickets handed out and not yet taken or cancelled (user-interface thread)
+    int waiting = 0; // jobs started and not yet taken or cancelled
     uint64_t used = 0;
 };
+
+Pool& P();
+
+void ResetInChild()
+{
+    Pool& q = P();
+    q.mutex.unlock();
+    new (&q.mutex) std::mutex;
+    new (&q.work) std::condition_variable;
+    new (&q.finished) std::condition_variable;
+    q.queue.clear();
+    q.threads = 0;
+    q.waiting = 0;
+    ++q.generation;
+}
 
 Pool& P()
 {
@@ -42,21 +69,62 @@ Pool& P()
         // A child of fork has none of the threads: it starts its own, and listings promised by
         // the parent's threads are read afresh. The lock is held across the fork so that the
         // child never inherits it locked by a thread it does not have.
-        ::pthread_atfork([] { P().mutex.lock(); }, [] { P().mutex.unlock(); },
-                         [] {
-                             Pool& q = P();
-                             q.mutex.unlock();
-                             new (&q.mutex) std::mutex;
-                             new (&q.work) std::condition_variable;
-                             new (&q.finished) std::condition_variable;
-                             q.queue.clear();
-                             q.threads = 0;
-                             q.waiting = 0;
-                             ++q.generation;
-                         });
+        ::pthread_atfork([] { P().mutex.lock(); }, [] { P().mutex.unlock(); }, ResetInChild);
         return p;
     }();
     return *pool;
+}
+
+void Work();
+
+// Queues a job; the pool's lock is held.
+PrefetchTicket Queue(Pool& p, int fd, std::vector<uint32_t> position)
+{
+    auto job = std::make_shared<PrefetchJob>();
+    job->fd = fd;
+    job->position = std::move(position);
+    job->generation = p.generation;
+    while (p.threads < kThreads) {
+        std::thread(Work).detach();
+        ++p.threads;
+    }
+    p.queue.insert(job);
+    ++p.waiting;
+    p.work.notify_one();
+    return job;
+}
+
+// Goes on from a folder just read to its subfolders, as far as the bound allows; the lock is
+// held. The listing's kept descriptor is the folder itself.
+void ReadOn(Pool& p, PrefetchJob& job)
+{
+    const Listing& l = job.listing;
+    for (uint32_t i = 0; i < l.entries.size() && l.keptFd >= 0 && p.waiting < kMaxWaiting; ++i) {
+        const ListEntry& e = l.entries[i];
+        if (e.GetKind() != Kind::Folder)
+            continue;
+        std::string name = e.name.str();
+        int fd = ::openat(l.keptFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        std::vector<uint32_t> position = job.position;
+        position.push_back(i);
+        job.children.emplace_back(i, Queue(p, fd, std::move(position)));
+    }
+}
+
+void CancelLocked(Pool& p, PrefetchTicket& ticket)
+{
+    ticket->cancelled = true;
+    if (ticket->generation == p.generation) {
+        --p.waiting;
+        if (!ticket->done && p.queue.erase(ticket) > 0)
+            ::close(ticket->fd);
+    }
+    for (auto& [index, child] : ticket->children)
+        CancelLocked(p, child);
+    ticket->children.clear();
+    ticket.reset(); // a listing already read goes with the last holder of the job
 }
 
 void Work()
@@ -65,18 +133,16 @@ void Work()
     std::unique_lock lock(p.mutex);
     for (;;) {
         p.work.wait(lock, [&] { return !p.queue.empty(); });
-        PrefetchTicket job = std::move(p.queue.front());
-        p.queue.pop_front();
-        if (job->cancelled) {
-            ::close(job->fd);
-            continue;
-        }
+        PrefetchTicket job = *p.queue.begin();
+        p.queue.erase(p.queue.begin());
         int fd = job->fd;
         lock.unlock();
         Listing listing = ReadListing(fd);
         lock.lock();
         job->listing = std::move(listing);
         job->done = true;
+        if (!job->cancelled)
+            ReadOn(p, *job);
         p.finished.notify_all();
     }
 }
@@ -87,27 +153,19 @@ namespace FolderPrefetch {
 
 bool CanStart()
 {
-    return P().waiting < kMaxWaiting;
+    Pool& p = P();
+    std::lock_guard lock(p.mutex);
+    return p.waiting < kMaxWaiting;
 }
 
-PrefetchTicket Start(int fd)
+PrefetchTicket Start(int fd, std::vector<uint32_t> walkPosition)
 {
     Pool& p = P();
-    auto job = std::make_shared<PrefetchJob>();
-    job->fd = fd;
     std::lock_guard lock(p.mutex);
-    job->generation = p.generation;
-    while (p.threads < kThreads) {
-        std::thread(Work).detach();
-        ++p.threads;
-    }
-    p.queue.push_back(job);
-    ++p.waiting;
-    p.work.notify_one();
-    return job;
+    return Queue(p, fd, std::move(walkPosition));
 }
 
-std::optional<Listing> Take(PrefetchTicket& ticket)
+std::optional<Listing> Take(PrefetchTicket& ticket, ChildTickets& children)
 {
     Pool& p = P();
     std::unique_lock lock(p.mutex);
@@ -117,7 +175,18 @@ std::optional<Listing> Take(PrefetchTicket& ticket)
     if (job->generation == p.generation)
         --p.waiting;
     p.finished.wait(lock, [&] { return job->done; });
+    children = std::move(job->children);
+    job->children.clear();
     return std::move(job->listing);
+}
+
+void Cancel(PrefetchTicket& ticket)
+{
+    if (!ticket)
+        return;
+    Pool& p = P();
+    std::lock_guard lock(p.mutex);
+    CancelLocked(p, ticket);
 }
 
 uint64_t UsedCount()
@@ -128,18 +197,6 @@ uint64_t UsedCount()
 void NoteUsed()
 {
     ++P().used;
-}
-
-void Cancel(PrefetchTicket& ticket)
-{
-    if (!ticket)
-        return;
-    Pool& p = P();
-    std::lock_guard lock(p.mutex);
-    ticket->cancelled = true;
-    if (ticket->generation == p.generation)
-        --p.waiting;
-    ticket.reset(); // a listing already read goes with the last holder of the job
 }
 
 } // namespace FolderPrefetch

@@ -1,28 +1,36 @@
 #pragma once
-// Folders read ahead of a walk, on two threads of their own, so that the walk on the
-// user-interface thread finds the next folders' names read and sorted. Only FolderItem uses
-// this, and only from the user-interface thread; the threads share nothing but the jobs.
+// Folders read ahead of a walk, on threads of their own, so that the walk on the
+// user-interface thread finds the next folders' names read and sorted. A reader that has read
+// a folder goes on to its subfolders, and the readers always take next the folder that a
+// depth-first walk reaches first. Only FolderItem uses this, from the user-interface thread;
+// the threads share nothing but the jobs.
 #include "FolderListing.h"
 
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace fw {
 
 struct PrefetchJob;
 using PrefetchTicket = std::shared_ptr<PrefetchJob>;
+// Subfolders already being read ahead, by their index in the folder's sorted entries.
+using ChildTickets = std::vector<std::pair<uint32_t, PrefetchTicket>>;
 
 namespace FolderPrefetch {
 
 // Whether another folder may be read ahead now: the number waiting is bounded, so that a
 // walk that stops early leaves little behind.
 bool CanStart();
-// Starts reading the folder open at fd; the job owns fd from now on.
-PrefetchTicket Start(int fd);
-// The folder's listing, waiting for it if it is still being read. Nothing when the listing
-// cannot be had (it was read before the process forked): the caller reads the folder itself.
-std::optional<Listing> Take(PrefetchTicket& ticket);
-// Gives up a listing nobody will take.
+// Starts reading the folder open at fd; the job owns fd from now on. The walk position is
+// the folder's place in a depth-first walk: its parent's position and its own index.
+PrefetchTicket Start(int fd, std::vector<uint32_t> walkPosition);
+// The folder's listing and its subfolders being read ahead, waiting if it is still being
+// read. Nothing when the listing cannot be had (it was promised before the process forked):
+// the caller reads the folder itself.
+std::optional<Listing> Take(PrefetchTicket& ticket, ChildTickets& children);
+// Gives up a listing nobody will take, and the read ahead of its subfolders.
 void Cancel(PrefetchTicket& ticket);
 
 // How many listings read ahead a walk has used, for the tests.

@@ -26,20 +26,24 @@ String Chr(int32_t code);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 inline bool Equals(const String& a, const String& b)
 {
+    // ASCII text, the usual case (file extensions, digits), is compared here without a call:
+    // folding its letter case keeps its length, so texts of different lengths differ.
     std::string_view x = a.view(), y = b.view();
-    if (x.size() != y.size()) {
-        // Folding letter case keeps the length of ASCII text, so ASCII texts of different
-        // lengths differ: the usual case of an extension against the image extensions.
-        auto ascii = [](std::string_view v) {
-            for (char c : v)
-                if (static_cast<unsigned char>(c) >= 0x80)
-                    return false;
-            return true;
-        };
-        if (ascii(x) && ascii(y))
+    bool ascii = true;
+    for (char c : x)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    for (char c : y)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (!ascii)
+        return EqualsIgnoringCase(x, y);
+    if (x.size() != y.size())
+        return false;
+    for (size_t i = 0; i < x.size(); ++i) {
+        unsigned char p = static_cast<unsigned char>(x[i]), q = static_cast<unsigned char>(y[i]);
+        if (p != q && ((p | 0x20) != (q | 0x20) || (p | 0x20) < 'a' || (p | 0x20) > 'z'))
             return false;
     }
-    return EqualsIgnoringCase(x, y);
+    return true;
 }
 // The order a file manager shows: letter case ignored, runs of digits compared as numbers.
 // Ties fall back to the raw bytes, so different names never compare equal.
