@@ -37,8 +37,8 @@ void Window1::ExportFileList()
         if (i >= list->ListCount())
             break;
         line.assign(Str(list->CellTag(i, 0).ToInt32()).view());
-        for (int32_t column = 1; column <= 5; ++column)
-            line.append(tab.view()).append(list->Cell(i, column).view());
+        for (int32_t column = 1; column <= 5; ++column) // all six read with no yield between
+            line.append(tab.view()).append(list->CellText(i, column));
         out->WriteLine(std::string_view(line));
         if (RuntimeBackgroundTask())
             list = FileList();

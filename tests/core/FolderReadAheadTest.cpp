@@ -66,6 +66,25 @@ TEST(FolderReadAhead, AFolderChangedAfterItWasReadAheadIsReadAgain)
     EXPECT_EQ(FolderPrefetch::UsedCount(), used + 1); // the unchanged folder was
 }
 
+TEST(FolderReadAhead, AFolderWhoseTimeWasSetBackIsStillReadAgain)
+{
+    TempTree tree;
+    tree.Folder("a");
+    tree.Folder("b");
+    tree.File("b/first.jpg");
+    LetTheTreeSettle();
+    struct stat before;
+    ASSERT_EQ(::stat(tree.Path("b").c_str(), &before), 0);
+    Ref<FolderItem> top = FolderItem::FromPath(tree.Root());
+    ASSERT_EQ(top->Count(), 2);
+    LetTheReadersWork();
+    // A copying tool adds a file and puts the folder's modification time back.
+    tree.File("b/second.jpg");
+    timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path("b").c_str(), times, 0), 0);
+    EXPECT_EQ(NamesOf(top->Item(2)), (std::vector<std::string>{"first.jpg", "second.jpg"}));
+}
+
 TEST(FolderReadAhead, AFolderRemovedAfterItWasReadAheadHasNoEntries)
 {
     TempTree tree;

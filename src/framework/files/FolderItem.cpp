@@ -223,7 +223,6 @@ Ref<FolderItem> FolderItem::Item(int32_t index)
 void FolderItem::ReadEntries()
 {
     FolderData& d = Data();
-    d.read = true;
     std::optional<Listing> listing;
     if (d.ticket) {
         ChildTickets children;
@@ -239,10 +238,13 @@ void FolderItem::ReadEntries()
     }
     if (!listing) {
         int fd = OpenHere(O_RDONLY);
-        if (fd < 0)
+        if (fd < 0) {
+            d.read = true;
             return; // gone, or not ours to read: an empty folder
+        }
         listing = ReadListing(fd);
     }
+    d.read = true;
     if (listing->keptFd >= 0 && d.fd < 0)
         gDescriptors.Add(d, std::exchange(listing->keptFd, -1));
     d.entries = std::move(listing->entries);
@@ -260,13 +262,17 @@ void FolderItem::ReadAhead()
         const ListEntry& e = d.entries[d.nextPrefetch];
         if (e.GetKind() != Kind::Folder || e.Node() || HasTicket(d.nextPrefetch))
             continue; // links are never read; a node that exists reads for itself
+        std::vector<uint32_t> position = WalkPosition();
+        position.push_back(d.nextPrefetch);
+        d.childTickets.reserve(d.childTickets.size() + 1); // nothing can fail once fd is open
         int at = BorrowFd();
         int fd = at < 0 ? -1 : ::openat(at, CName(e.name), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             continue;
-        std::vector<uint32_t> position = WalkPosition();
-        position.push_back(d.nextPrefetch);
-        d.childTickets.emplace_back(d.nextPrefetch, FolderPrefetch::Start(fd, std::move(position)));
+        PrefetchTicket ticket = FolderPrefetch::Start(fd, std::move(position));
+        if (!ticket)
+            return; // no reader could be started: the walk reads for itself
+        d.childTickets.emplace_back(d.nextPrefetch, std::move(ticket));
     }
 }
 
@@ -306,9 +312,11 @@ void FolderItem::HandOverTicket(uint32_t index, FolderItem& child)
 }
 
 // A listing read ahead is used only if the folder is the same one and has not changed since:
-// a folder modified during the walk is read again when the walk comes to it. A change within
-// the file system's clock tick of the reading could go unseen, so a folder changed that
-// recently is read again too.
+// a folder modified during the walk is read again when the walk comes to it. Both of its times
+// are compared, as tools that copy folders set the modification time back but cannot set the
+// status change time. A change within the file system's clock tick of the reading could go
+// unseen, so a folder changed that recently is read again too; file systems that keep whole
+// seconds only (memory cards, older disks) have a tick of up to two seconds.
 bool FolderItem::StillCurrent(const Listing& listing) const
 {
     struct stat st;
@@ -316,9 +324,11 @@ bool FolderItem::StillCurrent(const Listing& listing) const
     if (at < 0 || ::fstatat(at, CName(name_), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
         return false;
     auto ns = [](const timespec& t) { return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
-    constexpr int64_t kTick = 50'000'000;
-    return st.st_dev == listing.device && st.st_ino == listing.inode &&
-           ns(st.st_mtim) == ns(listing.changed) && ns(listing.changed) + kTick < ns(listing.readAt);
+    bool wholeSeconds = listing.changed.tv_nsec == 0 && listing.statusChanged.tv_nsec == 0;
+    int64_t tick = wholeSeconds ? 2'000'000'000 : 50'000'000;
+    int64_t latest = std::max(ns(listing.changed), ns(listing.statusChanged));
+    return st.st_dev == listing.device && st.st_ino == listing.inode && ns(st.st_mtim) == ns(listing.changed) &&
+           ns(st.st_ctim) == ns(listing.statusChanged) && latest + tick < ns(listing.readAt);
 }
 
 FolderItem::FolderData& FolderItem::Data() const

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include <fcntl.h>
@@ -99,7 +100,7 @@ void SortNaturally(std::vector<ListEntry>& entries)
 
 Listing::Listing(Listing&& o) noexcept
     : entries(std::move(o.entries)), keptFd(std::exchange(o.keptFd, -1)), changed(o.changed), readAt(o.readAt),
-      device(o.device), inode(o.inode)
+      statusChanged(o.statusChanged), device(o.device), inode(o.inode)
 {
 }
 
@@ -111,6 +112,7 @@ Listing& Listing::operator=(Listing&& o) noexcept
         entries = std::move(o.entries);
         keptFd = std::exchange(o.keptFd, -1);
         changed = o.changed;
+        statusChanged = o.statusChanged;
         readAt = o.readAt;
         device = o.device;
         inode = o.inode;
@@ -131,20 +133,21 @@ Listing ReadListing(int fd)
     ::clock_gettime(CLOCK_REALTIME_COARSE, &listing.readAt);
     if (::fstat(fd, &st) == 0) {
         listing.changed = st.st_mtim;
+        listing.statusChanged = st.st_ctim;
         listing.device = st.st_dev;
         listing.inode = st.st_ino;
     }
-    DIR* dir = ::fdopendir(fd);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd), ::closedir);
     if (!dir) {
         ::close(fd);
         return listing;
     }
-    bool hasFolders = ReadNames(dir, listing.entries);
+    bool hasFolders = ReadNames(dir.get(), listing.entries);
     // Its subfolders are about to be opened relative to it; keeping a duplicate saves
     // reopening this folder for each of them.
     if (hasFolders)
-        listing.keptFd = ::fcntl(::dirfd(dir), F_DUPFD_CLOEXEC, 0);
-    ::closedir(dir);
+        listing.keptFd = ::fcntl(::dirfd(dir.get()), F_DUPFD_CLOEXEC, 0);
+    dir.reset();
     SortNaturally(listing.entries);
     return listing;
 }

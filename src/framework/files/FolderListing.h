@@ -44,6 +44,7 @@ struct Listing {
     std::vector<ListEntry> entries;
     int keptFd = -1;         // a duplicate of the folder's descriptor, kept when it has subfolders
     timespec changed{};      // the folder's modification time, taken before its names were read
+    timespec statusChanged{}; // its status change time, which no program can set back
     timespec readAt{};       // when the reading began, on the clock that stamps modifications
     dev_t device = 0;
     ino_t inode = 0;

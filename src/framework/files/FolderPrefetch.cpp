@@ -15,6 +15,7 @@ struct PrefetchJob {
     int fd = -1;
     std::vector<uint32_t> position; // in walk order
     bool done = false;
+    bool failed = false; // the reading failed (out of memory): the walk reads the folder itself
     bool cancelled = false;
     uint64_t generation = 0; // the process the job belongs to; a fork starts a new one
     Listing listing;
@@ -56,6 +57,8 @@ void ResetInChild()
     new (&q.mutex) std::mutex;
     new (&q.work) std::condition_variable;
     new (&q.finished) std::condition_variable;
+    for (const PrefetchTicket& job : q.queue)
+        ::close(job->fd); // nobody in this process will read them
     q.queue.clear();
     q.threads = 0;
     q.waiting = 0;
@@ -77,18 +80,34 @@ Pool& P()
 
 void Work();
 
-// Queues a job; the pool's lock is held.
+// Queues a job, or closes fd and gives nothing when no reader can be had; the pool's lock is
+// held.
 PrefetchTicket Queue(Pool& p, int fd, std::vector<uint32_t> position)
 {
-    auto job = std::make_shared<PrefetchJob>();
-    job->fd = fd;
-    job->position = std::move(position);
-    job->generation = p.generation;
-    while (p.threads < kThreads) {
-        std::thread(Work).detach();
-        ++p.threads;
+    try {
+        while (p.threads < kThreads) {
+            std::thread(Work).detach();
+            ++p.threads;
+        }
+    } catch (...) {
+        // The system gave no more threads; those there are will do.
     }
-    p.queue.insert(job);
+    PrefetchTicket job;
+    try {
+        if (p.threads > 0) {
+            job = std::make_shared<PrefetchJob>();
+            job->fd = fd;
+            job->position = std::move(position);
+            job->generation = p.generation;
+            p.queue.insert(job);
+        }
+    } catch (...) {
+        job.reset();
+    }
+    if (!job) {
+        ::close(fd);
+        return nullptr;
+    }
     ++p.waiting;
     p.work.notify_one();
     return job;
@@ -103,13 +122,20 @@ void ReadOn(Pool& p, PrefetchJob& job)
         const ListEntry& e = l.entries[i];
         if (e.GetKind() != Kind::Folder)
             continue;
-        std::string name = e.name.str();
-        int fd = ::openat(l.keptFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        std::vector<uint32_t> position = job.position;
-        position.push_back(i);
-        job.children.emplace_back(i, Queue(p, fd, std::move(position)));
+        try {
+            std::vector<uint32_t> position = job.position;
+            position.push_back(i);
+            job.children.reserve(job.children.size() + 1);
+            int fd = ::openat(l.keptFd, e.name.str().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            PrefetchTicket child = Queue(p, fd, std::move(position));
+            if (!child)
+                return;
+            job.children.emplace_back(i, std::move(child));
+        } catch (...) {
+            return; // out of memory: the walk reads the rest itself
+        }
     }
 }
 
@@ -137,11 +163,16 @@ void Work()
         p.queue.erase(p.queue.begin());
         int fd = job->fd;
         lock.unlock();
-        Listing listing = ReadListing(fd);
-        lock.lock();
-        job->listing = std::move(listing);
+        try {
+            Listing listing = ReadListing(fd);
+            lock.lock();
+            job->listing = std::move(listing);
+        } catch (...) {
+            lock.lock(); // out of memory: ReadListing closed fd, and the walk reads the folder
+            job->failed = true;
+        }
         job->done = true;
-        if (!job->cancelled)
+        if (!job->cancelled && !job->failed)
             ReadOn(p, *job);
         p.finished.notify_all();
     }
@@ -174,7 +205,14 @@ std::optional<Listing> Take(PrefetchTicket& ticket, ChildTickets& children)
         return std::nullopt;
     if (job->generation == p.generation)
         --p.waiting;
+    if (!job->done && p.queue.erase(job) > 0) {
+        // Not begun: reading it here beats waiting behind the readers' other folders.
+        lock.unlock();
+        return ReadListing(job->fd);
+    }
     p.finished.wait(lock, [&] { return job->done; });
+    if (job->failed)
+        return std::nullopt;
     children = std::move(job->children);
     job->children.clear();
     return std::move(job->listing);

@@ -14,7 +14,18 @@ class String {
 public:
     String() = default;
     String(const char* s) : String(std::string_view(s ? s : "")) {}
-    String(std::string_view s);
+    String(std::string_view s)
+    {
+        if (s.size() <= 7) {
+            // Little-endian: the low byte holds the length and the tag, the text follows it.
+            uintptr_t r = (uintptr_t(s.size()) << 1) | 1;
+            if (!s.empty())
+                std::memcpy(reinterpret_cast<char*>(&r) + 1, s.data(), s.size());
+            rep_ = s.empty() ? 0 : r;
+            return;
+        }
+        rep_ = MakeHeap(s);
+    }
     String(const std::string& s) : String(std::string_view(s)) {}
     String(const String& o) : rep_(o.rep_) { Retain(); }
     String(String&& o) noexcept : rep_(o.rep_) { o.rep_ = 0; }
@@ -70,6 +81,7 @@ private:
         rep_ = 0;
     }
     void ReleaseHeap();
+    static uintptr_t MakeHeap(std::string_view s);
 
     uintptr_t rep_ = 0;
 };

@@ -1,20 +1,57 @@
 #pragma once
-// The rows of a Listbox, kept column by column: one block list of texts per column, and one of
-// tags for each column that was ever given a tag. Block lists grow without copying and keep
-// little slack, which matters at a million rows.
+// The rows of a Listbox, kept column by column: one column of texts per column of the list,
+// and one of tags for each column that was ever given a tag.
 #include "framework/runtime/String.h"
 #include "framework/runtime/Variant.h"
 
-#include <deque>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
 namespace fw {
 
+// A column of values in blocks of 4096: growing never copies, little room is left unused,
+// and reading down a column walks long stretches of contiguous memory.
+template <typename T>
+class Column {
+public:
+    static constexpr size_t kShift = 12, kBlock = size_t(1) << kShift;
+
+    Column() = default;
+    explicit Column(size_t n) { resize(n); }
+    T& operator[](size_t i) { return blocks_[i >> kShift][i & (kBlock - 1)]; }
+    const T& operator[](size_t i) const { return blocks_[i >> kShift][i & (kBlock - 1)]; }
+    size_t size() const { return size_; }
+    void push_back(T v)
+    {
+        if ((size_ & (kBlock - 1)) == 0 && (size_ >> kShift) == blocks_.size())
+            blocks_.push_back(std::make_unique<T[]>(kBlock));
+        (*this)[size_++] = std::move(v);
+    }
+    void emplace_back() { push_back(T()); }
+    void resize(size_t n)
+    {
+        while (blocks_.size() * kBlock < n)
+            blocks_.push_back(std::make_unique<T[]>(kBlock));
+        for (size_t i = n; i < size_; ++i)
+            (*this)[i] = T();
+        size_ = n;
+    }
+    void swap(Column& o) noexcept
+    {
+        blocks_.swap(o.blocks_);
+        std::swap(size_, o.size_);
+    }
+
+private:
+    std::vector<std::unique_ptr<T[]>> blocks_;
+    size_t size_ = 0;
+};
+
 class ListData {
 public:
-    std::vector<std::deque<String>> cells;
-    std::vector<std::unique_ptr<std::deque<Variant>>> tags;
+    std::vector<Column<String>> cells;
+    std::vector<std::unique_ptr<Column<Variant>>> tags;
     int32_t count = 0;
 
     void Resize(int32_t columns);

@@ -33,7 +33,7 @@ void ListData::Append(const String& first)
 void ListData::Clear()
 {
     for (auto& c : cells)
-        std::deque<String>().swap(c);
+        Column<String>().swap(c);
     for (auto& t : tags)
         t.reset();
     count = 0;
@@ -42,7 +42,7 @@ void ListData::Clear()
 void ListData::Permute(const std::vector<int32_t>& order)
 {
     for (auto& c : cells) {
-        std::deque<String> sorted;
+        Column<String> sorted;
         for (int32_t i : order)
             sorted.push_back(std::move(c[i]));
         c.swap(sorted);
@@ -50,7 +50,7 @@ void ListData::Permute(const std::vector<int32_t>& order)
     for (auto& t : tags) {
         if (!t)
             continue;
-        auto sorted = std::make_unique<std::deque<Variant>>();
+        auto sorted = std::make_unique<Column<Variant>>();
         for (int32_t i : order)
             sorted->push_back(std::move((*t)[i]));
         t = std::move(sorted);

@@ -172,7 +172,7 @@ void Listbox::SetCellTag(int32_t row, int32_t column, const Variant& tag)
     CheckCell(row, column);
     auto& t = data_->tags[column];
     if (!t)
-        t = std::make_unique<std::deque<Variant>>(data_->count);
+        t = std::make_unique<Column<Variant>>(data_->count);
     (*t)[row] = tag;
 }
 

@@ -7,7 +7,6 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
-#include <deque>
 
 namespace fw {
 
