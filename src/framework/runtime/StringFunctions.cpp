@@ -220,13 +220,6 @@ String Trim(const String& s)
     return String(v.substr(b, lastEnd - b));
 }
 
-String Str(int32_t n)
-{
-    char buf[16];
-    auto r = std::to_chars(buf, buf + sizeof buf, n);
-    return String(std::string_view(buf, r.ptr - buf));
-}
-
 String Chr(int32_t code)
 {
     std::string s;

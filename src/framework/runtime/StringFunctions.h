@@ -5,6 +5,7 @@
 // platform's string operations do.
 #include "String.h"
 
+#include <charconv>
 #include <cstdint>
 #include <vector>
 
@@ -20,7 +21,12 @@ int32_t InStr(const String& s, const String& find);
 String Replace(const String& s, const String& find, const String& by);
 std::vector<String> Split(const String& s, const String& separator);
 String Trim(const String& s);
-String Str(int32_t n);
+inline String Str(int32_t n)
+{
+    char buf[16];
+    auto r = std::to_chars(buf, buf + sizeof buf, n);
+    return String(std::string_view(buf, size_t(r.ptr - buf)));
+}
 String Chr(int32_t code);
 // The platform's string equality: letter case is ignored.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
