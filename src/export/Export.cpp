@@ -5,7 +5,6 @@
 #include "framework/ui/Dialogs.h"
 #include "window/Window1.h"
 
-#include <string>
 
 using namespace fw;
 
@@ -27,19 +26,19 @@ void Window1::ExportFileList()
     out->WriteLine(String("#") + tab + "File Name" + tab + "Folder1" + tab + "Folder2" + tab + "Folder3" + tab +
                    "Additional Path");
     int32_t n = FileList()->ListCount();
-    std::string line; // one line at a time, built in place
     // The list is looked up anew after every turn of the event loop, the only time another
     // handler can have changed it.
     Ref<Listbox> list = FileList();
+    const std::string_view t = tab.view();
     for (int32_t i = 0; i < n; ++i) {
         // Another handler may empty or shrink the list while the export yields: stop at its
         // present end rather than read a row that is gone.
         if (i >= list->ListCount())
             break;
-        line.assign(Str(list->CellTag(i, 0).ToInt32()).view());
-        for (int32_t column = 1; column <= 5; ++column) // all six read with no yield between
-            line.append(tab.view()).append(list->CellText(i, column));
-        out->WriteLine(std::string_view(line));
+        // The line is written whole, its cells all read with no yield in between.
+        String number = Str(list->CellTag(i, 0).ToInt32());
+        out->WriteLine({number.view(), t, list->CellText(i, 1), t, list->CellText(i, 2), t, list->CellText(i, 3),
+                        t, list->CellText(i, 4), t, list->CellText(i, 5)});
         if (RuntimeBackgroundTask())
             list = FileList();
     }

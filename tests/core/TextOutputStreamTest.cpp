@@ -241,6 +241,25 @@ TEST_F(TextOutputStreamTest, ReplacesAnEarlierFileOnlyAtClose)
     EXPECT_EQ(ListFolder(dir_), Names({"list.txt"}));
 }
 
+TEST_F(TextOutputStreamTest, ALineWrittenInPiecesIsTheJoinedLine)
+{
+    // Enough lines that some fall across the end of the buffer, and one piece larger than it.
+    std::string big(300000, 'x');
+    std::string expected;
+    Ref<TextOutputStream> out = Create("pieces.txt");
+    for (int i = 0; i < 20000; ++i) {
+        std::string n = std::to_string(i);
+        out->WriteLine({n, "\t", "name\t", "", "folder"});
+        expected += n + "\tname\tfolder\n";
+    }
+    out->WriteLine({"a", big, "b"});
+    expected += "a" + big + "b\n";
+    out->WriteLine(std::initializer_list<std::string_view>{});
+    expected += "\n";
+    out->Close();
+    EXPECT_EQ(ReadFile(PathOf("pieces.txt")), expected);
+}
+
 TEST_F(TextOutputStreamTest, AReplacedFileKeepsItsPermissions)
 {
     WriteFile(PathOf("shared.txt"), "old\n");

@@ -154,6 +154,27 @@ TextOutputStream::~TextOutputStream()
     CloseQuietly(folderFd_);
 }
 
+void TextOutputStream::WriteLine(std::initializer_list<std::string_view> pieces)
+{
+    CheckOpen();
+    size_t count = 1;
+    for (std::string_view p : pieces)
+        count += p.size();
+    if (count <= kBufferSize - used_) {
+        char* end = buffer_.get() + used_;
+        for (std::string_view p : pieces) {
+            std::memcpy(end, p.data(), p.size());
+            end += p.size();
+        }
+        *end = '\n';
+        used_ += count;
+        return;
+    }
+    for (std::string_view p : pieces)
+        Append(p.data(), p.size());
+    Append("\n", 1);
+}
+
 void TextOutputStream::WriteLine(std::string_view text)
 {
     CheckOpen();

@@ -28,10 +28,8 @@ double Variant::ToDouble() const
     return 0;
 }
 
-int32_t Variant::ToInt32() const
+int32_t Variant::ToInt32Slow() const
 {
-    if (auto* i = std::get_if<int32_t>(&v_))
-        return *i;
     double d = ToDouble();
     if (std::isnan(d))
         return 0;

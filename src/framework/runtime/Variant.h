@@ -20,12 +20,19 @@ public:
 
     bool IsNil() const;
     bool IsInteger() const { return std::holds_alternative<int32_t>(v_); }
-    int32_t ToInt32() const;   // a double rounds to the nearest integer; text is parsed
+    // A double rounds to the nearest integer; text is parsed.
+    int32_t ToInt32() const
+    {
+        if (auto* i = std::get_if<int32_t>(&v_))
+            return *i;
+        return ToInt32Slow();
+    }
     double ToDouble() const;
     String ToString() const;
     Ref<Object> ToObject() const; // nil for anything but an object
 
 private:
+    int32_t ToInt32Slow() const;
     std::variant<std::monostate, int32_t, double, String, Ref<Object>> v_;
 };
 
