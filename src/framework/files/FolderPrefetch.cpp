@@ -1,5 +1,6 @@
 #include "FolderPrefetch.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -113,30 +114,53 @@ PrefetchTicket Queue(Pool& p, int fd, std::vector<uint32_t> position)
     return job;
 }
 
-// Goes on from a folder just read to its subfolders, as far as the bound allows; the lock is
-// held. The listing's kept descriptor is the folder itself.
-void ReadOn(Pool& p, PrefetchJob& job)
+// The first subfolders of a folder just read, opened for reading on; without the pool's lock,
+// as opening a folder on a slow network share may take long. The listing's kept descriptor is
+// the folder itself.
+std::vector<std::pair<uint32_t, int>> OpenSubfolders(const Listing& l, int most)
 {
-    const Listing& l = job.listing;
-    for (uint32_t i = 0; i < l.entries.size() && l.keptFd >= 0 && p.waiting < kMaxWaiting; ++i) {
-        const ListEntry& e = l.entries[i];
-        if (e.GetKind() != Kind::Folder)
-            continue;
-        try {
-            std::vector<uint32_t> position = job.position;
-            position.push_back(i);
-            job.children.reserve(job.children.size() + 1);
-            int fd = ::openat(l.keptFd, e.name.str().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (fd < 0)
+    std::vector<std::pair<uint32_t, int>> opened;
+    try {
+        for (uint32_t i = 0; i < l.entries.size() && l.keptFd >= 0 && opened.size() < size_t(most); ++i) {
+            const ListEntry& e = l.entries[i];
+            if (e.GetKind() != Kind::Folder)
                 continue;
-            PrefetchTicket child = Queue(p, fd, std::move(position));
-            if (!child)
-                return;
-            job.children.emplace_back(i, std::move(child));
-        } catch (...) {
-            return; // out of memory: the walk reads the rest itself
+            opened.reserve(size_t(most));
+            int fd = ::openat(l.keptFd, e.name.str().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd >= 0)
+                opened.emplace_back(i, fd);
         }
+    } catch (...) {
+        // Out of memory: read on from what was opened.
     }
+    return opened;
+}
+
+// Queues the subfolders opened, as far as the bound allows, and closes the rest; the lock is
+// held.
+void ReadOn(Pool& p, PrefetchJob& job, const std::vector<std::pair<uint32_t, int>>& opened)
+{
+    size_t next = 0;
+    try {
+        for (; next < opened.size() && p.waiting < kMaxWaiting; ++next) {
+            auto [index, fd] = opened[next];
+            std::vector<uint32_t> position = job.position;
+            position.push_back(index);
+            job.children.reserve(job.children.size() + 1);
+            PrefetchTicket child = Queue(p, fd, std::move(position)); // closes fd if it fails
+            if (!child) {
+                ++next;
+                break;
+            }
+            job.children.emplace_back(index, std::move(child));
+        }
+    } catch (...) {
+        // Out of memory before the job was queued: its descriptor is still ours to close.
+        if (next < opened.size())
+            ::close(opened[next++].second);
+    }
+    for (; next < opened.size(); ++next)
+        ::close(opened[next].second);
 }
 
 void CancelLocked(Pool& p, PrefetchTicket& ticket)
@@ -163,17 +187,30 @@ void Work()
         p.queue.erase(p.queue.begin());
         int fd = job->fd;
         lock.unlock();
+        std::vector<std::pair<uint32_t, int>> opened;
         try {
             Listing listing = ReadListing(fd);
+            // Room for the subfolders is set aside before they are opened, so that the readers
+            // together never hold more than the bound allows.
             lock.lock();
+            int room = std::max(0, kMaxWaiting - p.waiting);
+            p.waiting += room;
+            lock.unlock();
+            opened = OpenSubfolders(listing, room);
+            lock.lock();
+            p.waiting -= room;
             job->listing = std::move(listing);
         } catch (...) {
-            lock.lock(); // out of memory: ReadListing closed fd, and the walk reads the folder
+            if (!lock.owns_lock())
+                lock.lock(); // out of memory: ReadListing closed fd, and the walk reads the folder
             job->failed = true;
         }
         job->done = true;
         if (!job->cancelled && !job->failed)
-            ReadOn(p, *job);
+            ReadOn(p, *job, opened);
+        else
+            for (auto [index, child] : opened)
+                ::close(child);
         p.finished.notify_all();
     }
 }
