@@ -23,7 +23,7 @@ void Window1::CreateControls()
 
 namespace {
 
-struct ControlSpec {
+struct ControlPlan {
     const char* name;
     ClassTable* (*cls)();
     std::string_view record;
@@ -34,16 +34,16 @@ ClassTable* TableOf() { return T::Lookup(); }
 
 // Makes one control, registers it under its name and applies its record. Each step finds the
 // control anew by its name, as all of the window's code does.
-void MakeControl(Window1& w, const ControlSpec& spec)
+void MakeControl(Window1& w, const ControlPlan& plan)
 {
     {
-        Ref<RectControl> c = w.New(spec.cls());
+        Ref<RectControl> c = w.New(plan.cls());
         c->Constructor();
-        w.AddControl(spec.name, c);
+        w.AddControl(plan.name, c);
     }
-    Ref<Object> found = RuntimeCheckCast(Ref<Object>(RuntimeWindowControlByName(Ref<fw::Window>(w), spec.name)),
-                                         spec.cls());
-    SetProperties(*found, spec.record);
+    Ref<Object> found = RuntimeCheckCast(Ref<Object>(RuntimeWindowControlByName(Ref<fw::Window>(w), plan.name)),
+                                         plan.cls());
+    SetProperties(*found, plan.record);
 }
 
 template <typename C, typename Method>
