@@ -318,14 +318,7 @@ ProgramRun RunProgram(const std::function<void(Window1&)>& during)
 
 void AnswerDialogs(std::vector<std::string> answers)
 {
-    auto queue = std::make_shared<std::deque<std::string>>(answers.begin(), answers.end());
-    fw::testing::SetDialogResponder([queue](fw::testing::DialogKind, const std::string&) {
-        if (queue->empty())
-            return std::string();
-        std::string a = queue->front();
-        queue->pop_front();
-        return a;
-    });
+    fw::testing::AnswerDialogs(std::move(answers));
 }
 
 } // namespace bench

@@ -81,14 +81,7 @@ void ClickHeading(const fw::Ref<fw::Listbox>& list, int column)
 
 void AnswerDialogs(std::vector<std::string> answers)
 {
-    auto queue = std::make_shared<std::deque<std::string>>(answers.begin(), answers.end());
-    fw::testing::SetDialogResponder([queue](fw::testing::DialogKind, const std::string&) {
-        if (queue->empty())
-            return std::string();
-        std::string a = queue->front();
-        queue->pop_front();
-        return a;
-    });
+    fw::testing::AnswerDialogs(std::move(answers));
 }
 
 FactorySwap::FactorySwap(fw::ClassTable* table, std::function<fw::Object*()> factory)

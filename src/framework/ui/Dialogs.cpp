@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QFileDialog>
 
+#include <deque>
+#include <memory>
+
 namespace fw {
 namespace {
 
@@ -55,6 +58,18 @@ Ref<FolderItem> GetSaveFolderItem(const String& fileType, const String& proposed
 
 namespace testing {
 void SetDialogResponder(DialogResponder responder) { Responder() = std::move(responder); }
+
+void AnswerDialogs(std::vector<std::string> answers)
+{
+    auto queue = std::make_shared<std::deque<std::string>>(answers.begin(), answers.end());
+    SetDialogResponder([queue](DialogKind, const std::string&) {
+        if (queue->empty())
+            return std::string();
+        std::string answer = std::move(queue->front());
+        queue->pop_front();
+        return answer;
+    });
+}
 } // namespace testing
 
 } // namespace fw

@@ -3,6 +3,8 @@
 #include "framework/files/FolderItem.h"
 
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace fw {
 
@@ -18,6 +20,8 @@ enum class DialogKind { SelectFolder, SaveFile };
 // an empty string for a cancelled dialog.
 using DialogResponder = std::function<std::string(DialogKind kind, const std::string& proposedName)>;
 void SetDialogResponder(DialogResponder responder);
+// Answers the next dialogs with these paths, in order ("" cancels; none left cancels too).
+void AnswerDialogs(std::vector<std::string> answers);
 } // namespace testing
 
 } // namespace fw
