@@ -29,7 +29,7 @@ void Window1::ExportFileList()
     // The list is looked up anew after every turn of the event loop, the only time another
     // handler can have changed it.
     Ref<Listbox> list = FileList();
-    const std::string_view t = tab.view();
+    const char separator = tab.view()[0];
     for (int32_t i = 0; i < n; ++i) {
         // Another handler may empty or shrink the list while the export yields: stop at its
         // present end rather than read a row that is gone.
@@ -37,8 +37,9 @@ void Window1::ExportFileList()
             break;
         // The line is written whole, its cells all read with no yield in between.
         String number = Str(list->CellTag(i, 0).ToInt32());
-        out->WriteLine({number.view(), t, list->CellText(i, 1), t, list->CellText(i, 2), t, list->CellText(i, 3),
-                        t, list->CellText(i, 4), t, list->CellText(i, 5)});
+        out->WriteLine({number.view(), list->CellText(i, 1), list->CellText(i, 2), list->CellText(i, 3),
+                        list->CellText(i, 4), list->CellText(i, 5)},
+                       separator);
         if (RuntimeBackgroundTask())
             list = FileList();
     }

@@ -241,23 +241,24 @@ TEST_F(TextOutputStreamTest, ReplacesAnEarlierFileOnlyAtClose)
     EXPECT_EQ(ListFolder(dir_), Names({"list.txt"}));
 }
 
-TEST_F(TextOutputStreamTest, ALineWrittenInPiecesIsTheJoinedLine)
+TEST_F(TextOutputStreamTest, ALineWrittenInFieldsIsTheJoinedLine)
 {
-    // Enough lines that some fall across the end of the buffer, and one piece larger than it.
+    // Enough lines that some fall across the end of the buffer, and one field larger than it.
     std::string big(300000, 'x');
     std::string expected;
-    Ref<TextOutputStream> out = Create("pieces.txt");
+    Ref<TextOutputStream> out = Create("fields.txt");
     for (int i = 0; i < 20000; ++i) {
         std::string n = std::to_string(i);
-        out->WriteLine({n, "\t", "name\t", "", "folder"});
-        expected += n + "\tname\tfolder\n";
+        out->WriteLine({n, "name", "", "fol\tder"}, '\t');
+        expected += n + "\tname\t\tfol\tder\n";
     }
-    out->WriteLine({"a", big, "b"});
-    expected += "a" + big + "b\n";
-    out->WriteLine(std::initializer_list<std::string_view>{});
-    expected += "\n";
+    out->WriteLine({"a", big, "b"}, ',');
+    expected += "a," + big + ",b\n";
+    out->WriteLine({""}, '\t');
+    out->WriteLine({}, '\t');
+    expected += "\n\n";
     out->Close();
-    EXPECT_EQ(ReadFile(PathOf("pieces.txt")), expected);
+    EXPECT_EQ(ReadFile(PathOf("fields.txt")), expected);
 }
 
 TEST_F(TextOutputStreamTest, AReplacedFileKeepsItsPermissions)

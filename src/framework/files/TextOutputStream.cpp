@@ -154,24 +154,34 @@ TextOutputStream::~TextOutputStream()
     CloseQuietly(folderFd_);
 }
 
-void TextOutputStream::WriteLine(std::initializer_list<std::string_view> pieces)
+void TextOutputStream::WriteLine(std::initializer_list<std::string_view> fields, char separator)
 {
+    if (fields.size() == 0) {
+        WriteLine(std::string_view()); // an empty line
+        return;
+    }
     CheckOpen();
-    size_t count = 1;
-    for (std::string_view p : pieces)
-        count += p.size();
+    size_t count = fields.size(); // the separators and the line end
+    for (std::string_view f : fields)
+        count += f.size();
     if (count <= kBufferSize - used_) {
         char* end = buffer_.get() + used_;
-        for (std::string_view p : pieces) {
-            std::memcpy(end, p.data(), p.size());
-            end += p.size();
+        for (std::string_view f : fields) {
+            std::memcpy(end, f.data(), f.size());
+            end += f.size();
+            *end++ = separator;
         }
-        *end = '\n';
+        end[-1] = '\n';
         used_ += count;
         return;
     }
-    for (std::string_view p : pieces)
-        Append(p.data(), p.size());
+    bool first = true;
+    for (std::string_view f : fields) {
+        if (!first)
+            Append(&separator, 1);
+        first = false;
+        Append(f.data(), f.size());
+    }
     Append("\n", 1);
 }
 

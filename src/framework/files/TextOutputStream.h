@@ -31,9 +31,9 @@ public:
     void WriteLine(const String& text) { WriteLine(text.view()); }
     void WriteLine(const char* text) { WriteLine(std::string_view(text)); }
     void WriteLine(std::string_view text);
-    // Writes the pieces one after another as one line: the same as joining them first and
-    // writing the joined text, without making the joined text.
-    void WriteLine(std::initializer_list<std::string_view> pieces);
+    // Writes the fields as one line, the separator between each two: the same as joining them
+    // first and writing the joined text, without making the joined text.
+    void WriteLine(std::initializer_list<std::string_view> fields, char separator);
 
     // Makes the written lines the target's content. Raises IOException with the reason when
     // that fails; the earlier file is then untouched.
