@@ -120,6 +120,21 @@ TEST(PropertyRecords, DamagedRecordsAreRefused)
     }
 }
 
+TEST(PropertyRecords, WhatTheWindowCannotShowIsKept)
+{
+    harness::RunProgram([](Window1& w) {
+        const PropertyValue* tab = w.HintField()->Kept("TabIndex");
+        ASSERT_NE(tab, nullptr);
+        EXPECT_EQ(tab->i, 5);
+        EXPECT_EQ(w.FileList()->Kept("TabIndex")->i, 0);
+        EXPECT_EQ(w.FileList()->Kept("_ScrollWidth")->i, -1);
+        const PropertyValue* back = w.Kept("BackColor");
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->rgb[2], 255);
+        EXPECT_EQ(w.Kept("NoSuchProperty"), nullptr);
+    });
+}
+
 TEST(PropertyRecords, ARefusedRecordChangesNothing)
 {
     harness::RunProgram([](Window1& w) {

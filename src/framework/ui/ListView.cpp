@@ -110,12 +110,6 @@ void ListModel::ColumnsChanged(int before, int after)
     }
 }
 
-void ListModel::Relayout()
-{
-    emit layoutAboutToBeChanged();
-    emit layoutChanged();
-}
-
 ListView::ListView(Listbox& owner, QWidget* parent) : QTableView(parent), owner_(owner)
 {
     setSelectionBehavior(QAbstractItemView::SelectRows);

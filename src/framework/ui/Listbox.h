@@ -67,7 +67,6 @@ public:
     void SetInitialValue(const String& tabSeparatedHeadings);
     void SetHasHeading(bool on);
     void SetColumnsResizable(bool on);
-    int32_t SortedColumn() const { return sortColumn_; }
 
     // What a click on a heading does: sorts by the column, in the direction given (1 or -1).
     void Sort(int32_t column, int32_t direction);

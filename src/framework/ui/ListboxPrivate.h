@@ -24,7 +24,6 @@ public:
     void Announce();
     void Reset();
     void ColumnsChanged(int before, int after);
-    void Relayout();
 
 private:
     Listbox& owner_;

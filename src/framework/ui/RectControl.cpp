@@ -103,12 +103,6 @@ void RectControl::SetHelpTag(const String& text)
         w->setToolTip(QString::fromUtf8(text.data(), text.size()));
 }
 
-void RectControl::SetFont(const String& family, int32_t size, bool bold, bool italic, bool underline)
-{
-    font_ = {family, size, bold, italic, underline};
-    ApplyFont();
-}
-
 void RectControl::ApplyFont()
 {
     QWidget* w = peer_ ? peer_->Widget() : nullptr;

@@ -44,7 +44,6 @@ public:
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool v);
     void SetHelpTag(const String& text);
-    void SetFont(const String& family, int32_t size, bool bold, bool italic, bool underline);
     void SetTextFont(const String& family) { font_.family = family; ApplyFont(); }
     void SetTextSize(int32_t size) { font_.size = size; ApplyFont(); }
     void SetBold(bool on) { font_.bold = on; ApplyFont(); }
