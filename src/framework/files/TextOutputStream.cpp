@@ -157,7 +157,7 @@ TextOutputStream::~TextOutputStream()
 void TextOutputStream::WriteLine(std::initializer_list<std::string_view> fields, char separator)
 {
     if (fields.size() == 0) {
-        WriteLine(std::string_view()); // an empty line
+        WriteLine(std::string_view("", 0)); // an empty line
         return;
     }
     CheckOpen();
@@ -167,7 +167,8 @@ void TextOutputStream::WriteLine(std::initializer_list<std::string_view> fields,
     if (count <= kBufferSize - used_) {
         char* end = buffer_.get() + used_;
         for (std::string_view f : fields) {
-            std::memcpy(end, f.data(), f.size());
+            if (!f.empty())
+                std::memcpy(end, f.data(), f.size());
             end += f.size();
             *end++ = separator;
         }
@@ -192,7 +193,8 @@ void TextOutputStream::WriteLine(std::string_view text)
     if (count < kBufferSize - used_) {
         // The usual case, a short line into a buffer with room, costs one copy and no calls.
         char* end = buffer_.get() + used_;
-        std::memcpy(end, text.data(), count);
+        if (count > 0) // a view of nothing may point nowhere, which memcpy must not be given
+            std::memcpy(end, text.data(), count);
         end[count] = '\n';
         used_ += count + 1;
         return;
@@ -226,6 +228,8 @@ void TextOutputStream::Close()
 
 void TextOutputStream::Append(const char* bytes, size_t count)
 {
+    if (count == 0)
+        return; // nothing to copy, from what may be no buffer at all
     if (count <= kBufferSize - used_) {
         std::memcpy(buffer_.get() + used_, bytes, count);
         used_ += count;
