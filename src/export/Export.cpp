@@ -29,6 +29,9 @@ void Window1::ExportFileList()
     // The list is looked up anew after every turn of the event loop, the only time another
     // handler can have changed it.
     Ref<Listbox> list = FileList();
+    // A heading click while the export yields is made when it ends: sorting the rows under it
+    // would write some rows twice and leave others out.
+    Listbox::OrderHold hold(*list);
     const char separator = tab.view()[0];
     for (int32_t i = 0; i < n; ++i) {
         // Another handler may empty or shrink the list while the export yields: stop at its

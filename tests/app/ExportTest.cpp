@@ -396,6 +396,46 @@ TEST_F(ExportInterrupted, EmptyingTheListMidExportStopsAtItsEnd)
     EXPECT_EQ(ListFolder(out.Path()), std::set<std::string>{"list.txt"});
 }
 
+// A heading click while the export yields waits for the export to end: sorting under it would
+// write some rows twice and others not at all. The click is not lost.
+TEST_F(ExportInterrupted, AHeadingClickMidExportSortsOnlyWhenTheExportIsDone)
+{
+    Answer({out / "list.txt"});
+    int32_t firstAfterExport = -1;
+    auto run = RunProgram([&](Window1& w) {
+        fw::Ref<fw::Listbox> list = w.FileList();
+        for (int i = 1; i <= kRows; ++i) {
+            list->AddRow(fw::Str(i));
+            int32_t row = list->LastIndex();
+            list->SetCellTag(row, 0, fw::Int32ToVariant(i));
+            list->SetCell(row, 1, "photo" + std::to_string(i) + ".jpg");
+            for (int32_t c = 2; c <= 4; ++c)
+                list->SetCell(row, c, "f" + std::to_string(c - 1));
+            list->SetCell(row, 5, "/above");
+        }
+        harness::ClickHeading(list, 0); // ascending by number: the order it has
+        fw::RuntimeBackgroundTask();
+        QTest::qWait(20);
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            exporting = actedDuringExport = true;
+            harness::ClickHeading(list, 0); // descending, once the export is done
+        });
+        timer.start();
+        Click(w.ExportButton());
+        firstAfterExport = list->CellTag(0, 0).ToInt32();
+    });
+    EXPECT_TRUE(run.messages.empty());
+    EXPECT_TRUE(actedDuringExport);
+    std::vector<std::string> lines = Lines(ReadFile(out / "list.txt"));
+    ASSERT_EQ(lines.size(), size_t(kRows) + 1);
+    for (int n = 1; n <= kRows; ++n)
+        ASSERT_EQ(lines[size_t(n)], Row(n)); // every row once, in the order of the click
+    EXPECT_EQ(firstAfterExport, kRows);      // then the list was sorted as clicked
+}
+
 // Quitting unwinds the export at its next yield: the list saved there before stays as it was.
 TEST_F(ExportInterrupted, QuittingMidExportKeepsTheEarlierFileAndLeavesNoTrace)
 {

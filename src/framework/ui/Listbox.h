@@ -70,6 +70,19 @@ public:
 
     // What a click on a heading does: sorts by the column, in the direction given (1 or -1).
     void Sort(int32_t column, int32_t direction);
+    // While a long reading of the rows in order runs (an export that yields to the event loop),
+    // a click on a heading waits: the sort is made when the reading ends, so that the reader
+    // never meets some rows twice and others not at all.
+    class OrderHold {
+    public:
+        explicit OrderHold(Listbox& list);
+        ~OrderHold();
+        OrderHold(const OrderHold&) = delete;
+        OrderHold& operator=(const OrderHold&) = delete;
+
+    private:
+        Ref<Listbox> list_;
+    };
     // Asks for a repaint with the rows added so far, soon: a few times a second at most.
     void Refresh(bool eraseBackground = true) override;
     const std::vector<EventDecl>& Events() const override;
@@ -107,6 +120,8 @@ private:
     int32_t lastIndex_ = -1;
     int32_t listIndex_ = -1;
     int32_t sortColumn_ = -1;
+    int32_t holds_ = 0;          // OrderHolds alive
+    int32_t heldClick_ = -1;     // the column of a heading click that waits for them
     int32_t sortDirection_ = 0;
     std::vector<int32_t> types_, directions_;
     std::vector<String> headings_;

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 namespace fw {
 namespace {
@@ -97,8 +98,25 @@ void Listbox::HeadingClicked(int32_t column)
 {
     if (column < 0 || column >= columns_)
         return;
+    if (holds_ > 0) {
+        heldClick_ = column;
+        return;
+    }
     int32_t direction = column == sortColumn_ ? -sortDirection_ : (directions_[column] < 0 ? -1 : 1);
     Sort(column, direction);
+}
+
+Listbox::OrderHold::OrderHold(Listbox& list) : list_(list)
+{
+    ++list_->holds_;
+}
+
+Listbox::OrderHold::~OrderHold()
+{
+    if (--list_->holds_ > 0 || list_->heldClick_ < 0 || RuntimeQuitting())
+        return;
+    int32_t column = std::exchange(list_->heldClick_, -1);
+    RuntimeDispatch([&] { list_->HeadingClicked(column); });
 }
 
 int Listbox::CompareRows(int32_t a, int32_t b, int32_t column)
