@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include "ProgramRunCore.h"
+
 #include "app/Entry.h"
 #include "app/Module1.h"
 #include "framework/runtime/Runtime.h"
@@ -283,36 +285,24 @@ void ReleaseApplication() { gApp.reset(); }
 ProgramRun RunProgram(const std::function<void(Window1&)>& during)
 {
     ProgramRun result;
-    // Each run starts as a fresh process would, from the globals' start values.
-    Module1::InitGlobals();
     fw::SetUnhandledExceptionReporter([&](const std::string& title, const std::string& text) {
         result.messages.push_back(title + ": " + text);
     });
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setInterval(0);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        fw::Ref<fw::Window> w = fw::GetImplicitWindow("Window1.Window1");
-        if (w && during) {
-            auto& win = static_cast<Window1&>(*w);
-            QWidget* host = win.Host();
-            if (!host->isVisible())
-                host->show();
-            result.windowReached = QTest::qWaitForWindowExposed(host);
-            try {
-                during(win);
-            } catch (const std::exception& e) {
-                result.messages.push_back(std::string("benchmark: ") + e.what());
-            } catch (...) {
-                result.messages.push_back("benchmark: unknown failure");
-            }
+    result.status = program_run::RunMain([&](Window1& win) {
+        if (!during)
+            return;
+        QWidget* host = win.Host();
+        if (!host->isVisible())
+            host->show();
+        result.windowReached = QTest::qWaitForWindowExposed(host);
+        try {
+            during(win);
+        } catch (const std::exception& e) {
+            result.messages.push_back(std::string("benchmark: ") + e.what());
+        } catch (...) {
+            result.messages.push_back("benchmark: unknown failure");
         }
-        fw::RuntimeQuit();
     });
-    timer.start();
-    result.status = zorlin::main(0, nullptr);
-    fw::SetUnhandledExceptionReporter(nullptr);
-    fw::testing::SetDialogResponder(nullptr);
     return result;
 }
 

@@ -2,6 +2,7 @@
 // Real trees and file systems for the export tests: folders that remove themselves, small
 // tmpfs mounts (read-only or full) that unmount themselves, an unprivileged file-system user,
 // and the export's lines as the program's users see them.
+#include "FileBytes.h"
 #include "framework/ui/Dialogs.h"
 
 #include <gtest/gtest.h>
@@ -47,19 +48,7 @@ inline void RemoveAt(int dirFd, const char* name)
     ::unlinkat(dirFd, name, AT_REMOVEDIR);
 }
 
-inline std::string ReadFile(const std::string& path)
-{
-    std::string bytes;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return "<missing>";
-    char chunk[65536];
-    ssize_t n;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
-        bytes.append(chunk, size_t(n));
-    ::close(fd);
-    return bytes;
-}
+using file_bytes::ReadFile;
 
 inline bool Exists(const std::string& path)
 {

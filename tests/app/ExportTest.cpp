@@ -336,21 +336,26 @@ protected:
         return std::to_string(n) + "\tphoto" + std::to_string(n) + ".jpg\tf1\tf2\tf3\t/above";
     }
 
+    // Fills the list with kRows rows, numbered in order, as Row() gives them.
+    static void Fill(const fw::Ref<fw::Listbox>& list)
+    {
+        for (int i = 1; i <= kRows; ++i) {
+            list->AddRow(fw::Str(i));
+            int32_t row = list->LastIndex();
+            list->SetCellTag(row, 0, fw::Int32ToVariant(i));
+            list->SetCell(row, 1, "photo" + std::to_string(i) + ".jpg");
+            list->SetCell(row, 2, "f1");
+            list->SetCell(row, 3, "f2");
+            list->SetCell(row, 4, "f3");
+            list->SetCell(row, 5, "/above");
+        }
+    }
+
     // Runs the program, fills the list, and clicks "Export List..." with `act` due at once.
     harness::RunResult ExportWhile(const std::function<void(Window1&)>& act)
     {
         return RunProgram([&](Window1& w) {
-            fw::Ref<fw::Listbox> list = w.FileList();
-            for (int i = 1; i <= kRows; ++i) {
-                list->AddRow(fw::Str(i));
-                int32_t row = list->LastIndex();
-                list->SetCellTag(row, 0, fw::Int32ToVariant(i));
-                list->SetCell(row, 1, "photo" + std::to_string(i) + ".jpg");
-                list->SetCell(row, 2, "f1");
-                list->SetCell(row, 3, "f2");
-                list->SetCell(row, 4, "f3");
-                list->SetCell(row, 5, "/above");
-            }
+            Fill(w.FileList());
             // The last turn of the loop lies well back, so the export's first yield turns it.
             fw::RuntimeBackgroundTask();
             QTest::qWait(20);
@@ -404,15 +409,7 @@ TEST_F(ExportInterrupted, AHeadingClickMidExportSortsOnlyWhenTheExportIsDone)
     int32_t firstAfterExport = -1;
     auto run = RunProgram([&](Window1& w) {
         fw::Ref<fw::Listbox> list = w.FileList();
-        for (int i = 1; i <= kRows; ++i) {
-            list->AddRow(fw::Str(i));
-            int32_t row = list->LastIndex();
-            list->SetCellTag(row, 0, fw::Int32ToVariant(i));
-            list->SetCell(row, 1, "photo" + std::to_string(i) + ".jpg");
-            for (int32_t c = 2; c <= 4; ++c)
-                list->SetCell(row, c, "f" + std::to_string(c - 1));
-            list->SetCell(row, 5, "/above");
-        }
+        Fill(list);
         harness::ClickHeading(list, 0); // ascending by number: the order it has
         fw::RuntimeBackgroundTask();
         QTest::qWait(20);

@@ -1,5 +1,7 @@
 #include "ProgramHarness.h"
 
+#include "ProgramRunCore.h"
+
 #include "app/Module1.h"
 #include "framework/ui/ListboxPrivate.h"
 
@@ -14,32 +16,17 @@ namespace harness {
 RunResult RunProgram(const std::function<void(Window1&)>& during)
 {
     RunResult result;
-    // Each run of the program is a fresh process, whose globals hold their start values; the
-    // window opens from them before the application's Open resets them.
-    Module1::InitGlobals();
     fw::RuntimeTraceLog().clear();
     fw::SetUnhandledExceptionReporter([&](const std::string& title, const std::string& text) {
         result.messages.push_back({title, text});
     });
-    // A timer of this run's own: if start-up fails before the loop, it dies with the run
-    // instead of firing in the next one.
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setInterval(0);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        fw::Ref<fw::Window> w = fw::GetImplicitWindow("Window1.Window1");
-        if (w && during) {
-            auto& win = static_cast<Window1&>(*w);
-            HostOf(win);
-            during(win);
-        }
-        fw::RuntimeQuit();
+    result.status = program_run::RunMain([&](Window1& win) {
+        if (!during)
+            return;
+        HostOf(win);
+        during(win);
     });
-    timer.start();
-    result.status = zorlin::main(0, nullptr);
     result.trace = fw::RuntimeTraceLog();
-    fw::SetUnhandledExceptionReporter(nullptr);
-    fw::testing::SetDialogResponder(nullptr);
     return result;
 }
 

@@ -1,3 +1,4 @@
+#include "FileBytes.h"
 #include "framework/files/FolderItem.h"
 #include "framework/files/TextOutputStream.h"
 
@@ -25,19 +26,7 @@ namespace {
 
 using Names = std::set<std::string>;
 
-std::string ReadFile(const std::string& path)
-{
-    std::string bytes;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return "<missing>";
-    char chunk[65536];
-    ssize_t n;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
-        bytes.append(chunk, size_t(n));
-    ::close(fd);
-    return bytes;
-}
+using file_bytes::ReadFile;
 
 void WriteFile(const std::string& path, const std::string& bytes)
 {
