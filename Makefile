@@ -2,7 +2,7 @@
 # make test  - the same set-up and build, then every test under Qt's offscreen platform
 # make bench - the benchmarks, each figure beside a baseline measured in the same run
 # make asan  - the test suite again under AddressSanitizer and UndefinedBehaviorSanitizer
-# make fuzz  - each fuzz target for FUZZ_SECONDS (property records, pictures, strings)
+# make fuzz  - each fuzz target for FUZZ_SECONDS (property records, pictures, DICOM, PICT, strings)
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
@@ -40,11 +40,12 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORLIN_FUZZ=ON \
 	  -DZORLIN_TESTS=OFF -DZORLIN_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	mkdir -p $(FUZZ_BUILD)/corpus/records $(FUZZ_BUILD)/corpus/pictures $(FUZZ_BUILD)/corpus/strings
-	QT_QPA_PLATFORM=offscreen $(FUZZ_BUILD)/fuzz-seeds $(FUZZ_BUILD)/corpus/records $(FUZZ_BUILD)/corpus/pictures
-	cd $(FUZZ_BUILD) && for t in PropertyRecord:records Picture:pictures String:strings; do \
-	  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ./fuzz-$${t%%:*} -max_total_time=$(FUZZ_SECONDS) \
-	    -rss_limit_mb=4096 -timeout=20 -print_final_stats=1 corpus/$${t##*:} || exit 1; done
+	mkdir -p $(FUZZ_BUILD)/corpus
+	QT_QPA_PLATFORM=offscreen $(FUZZ_BUILD)/fuzz-seeds $(FUZZ_BUILD)/corpus
+	cd $(FUZZ_BUILD) && for f in fuzz-*; do t=$${f#fuzz-}; [ "$$t" = seeds ] && continue; \
+	  mkdir -p corpus/$$t; \
+	  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ./$$f -max_total_time=$(FUZZ_SECONDS) \
+	    -rss_limit_mb=4096 -timeout=20 -print_final_stats=1 corpus/$$t || exit 1; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,5 +1,5 @@
-// Writes the fuzzers' seed inputs: the window's property records and small pictures of each
-// format Qt can write.
+// Writes the fuzzers' seed inputs, one folder per target under the corpus root: the window's
+// property records and small pictures of each format Qt can write.
 #include "window/PropertyRecords.h"
 
 #include <QBuffer>
@@ -8,16 +8,20 @@
 #include <QImageWriter>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
 int main(int argc, char** argv)
 {
-    if (argc < 3)
+    if (argc < 2)
         return 2;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
-    std::string records = argv[1], pictures = argv[2];
+    const std::string root = argv[1];
+    const std::string records = root + "/PropertyRecord", pictures = root + "/Picture";
+    std::filesystem::create_directories(records);
+    std::filesystem::create_directories(pictures);
     const std::string_view all[] = {PropertyRecords::Window1,       PropertyRecords::HintField,
                                     PropertyRecords::FileList,      PropertyRecords::ScanButton,
                                     PropertyRecords::FolderName,    PropertyRecords::ExportButton,
