@@ -36,6 +36,13 @@ const Fit kFits[] = {
     {256, 306, 300, 600, 52, 0, 153, 306},  // 51.5 from the left: rounded to the nearest
     {255, 306, 300, 600, 52, 0, 153, 306},  // an odd width: the centre 127.5 is rounded first
     {256, 306, 600, 100, 0, 132, 256, 43},  // a long band
+    // The ratio of the sides is taken first: 306 x (23 / 36) comes out just under 195.5, where
+    // (306 x 23) / 36 would be 195.5 exactly and round up; the same for 300 x (73 / 120).
+    {256, 306, 23, 36, 31, 0, 195, 306},
+    {300, 306, 120, 73, 0, 62, 300, 182},
+    // Which side is fitted first shows where rounding leaves the other one short.
+    {10, 100, 104, 1000, 0, 0, 10, 100},
+    {100, 10, 1000, 104, 0, 0, 100, 10},
 };
 
 // Runs the window's paint handler over a W by H image already filled with kErased.

@@ -6,6 +6,7 @@
 #include "framework/ui/WindowPrivate.h"
 
 #include <QColor>
+#include <QEvent>
 #include <QImage>
 #include <QImageWriter>
 #include <QRect>
@@ -96,6 +97,39 @@ public:
     }
 
     std::vector<fw::MouseCursor> seen;
+};
+
+// Counts the times the toolkit paints the pane, to see that the program asks for a repaint.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(Window1& w) : pane_(harness::WidgetOf(w.PreviewCanvas())) { pane_->installEventFilter(this); }
+    ~PaintCounter() override { pane_->removeEventFilter(this); }
+
+    // Lets every paint already asked for happen, and gives the count after them.
+    int Settled()
+    {
+        QTest::qWait(50);
+        return paints;
+    }
+
+    // Waits until the pane has been painted since `since`; false when it never is.
+    bool PaintedSince(int since) const
+    {
+        return QTest::qWaitFor([&] { return paints > since; }, 2000);
+    }
+
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+
+private:
+    QWidget* pane_;
 };
 
 } // namespace preview_support
