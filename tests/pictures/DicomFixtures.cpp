@@ -207,9 +207,13 @@ bool PutJpeg2000Pixels(DcmDataset& d, const Fixture& f)
         }
         if (stream.size() % 2)
             stream.push_back('\0');
-        auto* fragment = new DcmPixelItem(DCM_PixelItemTag);
-        fragment->putUint8Array(reinterpret_cast<const Uint8*>(stream.data()), Uint32(stream.size()));
-        sequence->insert(fragment);
+        const size_t piece = (stream.size() / f.fragmentsPerFrame + 1) & ~size_t(1);
+        for (size_t at = 0; at < stream.size(); at += piece) {
+            auto* fragment = new DcmPixelItem(DCM_PixelItemTag);
+            const size_t length = std::min(piece, stream.size() - at);
+            fragment->putUint8Array(reinterpret_cast<const Uint8*>(stream.data() + at), Uint32(length));
+            sequence->insert(fragment);
+        }
     }
     auto* pixels = new DcmPixelData(DCM_PixelData);
     const E_TransferSyntax xfer = f.encoding == Encoding::Jpeg2000Lossy ? EXS_JPEG2000 : EXS_JPEG2000LosslessOnly;
@@ -360,7 +364,7 @@ std::vector<Fixture> AllFixtures()
         with(grey("frames-native", E::ExplicitLittle, 16, 16), [](Fixture& f) { f.frames = 3; }),
         with(grey("frames-rle", E::Rle, 8, 8), [](Fixture& f) { f.frames = 2; }),
         with(grey("frames-jpegls", E::JpegLsLossless, 16, 12), [](Fixture& f) { f.frames = 2; }),
-        with(grey("frames-j2k", E::Jpeg2000Lossless, 8, 8), [](Fixture& f) { f.frames = 3; }),
+        with(grey("frames-j2k", E::Jpeg2000Lossless, 8, 8), [](Fixture& f) { f.frames = 3, f.fragmentsPerFrame = 2; }),
         // No preamble and no meta header.
         with(grey("bare-implicit-mono8", E::ImplicitLittle, 8, 8), [](Fixture& f) { f.bareDataset = true; }),
         with(grey("bare-explicit-mono16", E::ExplicitLittle, 16, 16), [](Fixture& f) { f.bareDataset = true; }),

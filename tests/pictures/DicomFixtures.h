@@ -43,6 +43,7 @@ struct Fixture {
     bool bareDataset = false;    // no preamble and no meta header
     bool pixelData = true;       // false: a structured report without pixels
     bool colourTransform = true; // JPEG 2000 colour: the stream's own transform, or ours beforehand
+    int fragmentsPerFrame = 1;   // JPEG 2000: each frame's code stream cut into this many fragments
     int tolerance = 3;           // the largest difference per channel the encoding may leave
 };
 

@@ -149,16 +149,23 @@ TEST(DicomBounds, SizesTheFileCannotHoldGiveNoPicture)
     }
 }
 
-// Every shortened copy of each file gives no picture; damaged copies give a picture or none.
+// Every shortened copy of each file gives no picture. A deflated dataset is the exception: its
+// last few bytes may hold no more than the end of the compressed stream, and without them the
+// dataset can still come out whole, which then shows whole.
 TEST(DicomDamage, TruncatedFilesGiveNoPicture)
 {
     QTemporaryDir dir;
     for (const char* name : {"explicit-mono16", "bare-implicit-mono8", "deflated-mono8", "rle-rgb",
                              "jpeg-baseline-rgb", "jpegls-lossless-mono16", "frames-j2k"}) {
-        const std::string bytes = MakeFile(Named(name), dir);
-        for (size_t cut = 0; cut < bytes.size(); cut += (cut < 300 || cut + 300 > bytes.size()) ? 1 : 37)
-            ASSERT_FALSE(DecodeDicom(Bytes{reinterpret_cast<const uint8_t*>(bytes.data()), cut}, Budget{}).has_value())
-                << name << " cut at " << cut << " of " << bytes.size();
+        const Fixture f = Named(name);
+        const std::string bytes = MakeFile(f, dir);
+        for (size_t cut = 0; cut < bytes.size(); cut += (cut < 300 || cut + 300 > bytes.size()) ? 1 : 37) {
+            const auto picture = DecodeDicom(Bytes{reinterpret_cast<const uint8_t*>(bytes.data()), cut}, Budget{});
+            if (picture && f.encoding == Encoding::Deflated && cut + 8 >= bytes.size())
+                ExpectPattern(picture->image, f, f.tolerance);
+            else
+                ASSERT_FALSE(picture.has_value()) << name << " cut at " << cut << " of " << bytes.size();
+        }
     }
 }
 
@@ -202,7 +209,8 @@ TEST(DicomSniff, OnlyDicomContentIsRecognised)
     EXPECT_FALSE(IsDicom(View(std::string(4096, '\0'))));
     EXPECT_FALSE(IsDicom(View("plain words in a text file that happens to be long enough")));
     // Group 0x0008, then nothing that continues a dataset.
-    EXPECT_FALSE(IsDicom(View(std::string("\x08\0\x16\0UI\x04\0abcd\x07\0\x01\0xx\xff\xff", 20))));
+    EXPECT_FALSE(IsDicom(View(std::string("\x08\0\x16\0UI\x04\0abcd\x07\0\x01\0UI\x02\0xy", 22))));
+    EXPECT_FALSE(IsDicom(View(std::string("\x08\0\x16\0UI\x04\0abcd\x08\0\x10\0UI\x02\0xy", 22))));
     EXPECT_FALSE(IsDicom(View(std::string("\x08\0\x16\0\xf0\xff\0\0abcdefghijklmnop", 24))));
     // The same start with a second element in order is a bare dataset.
     EXPECT_TRUE(IsDicom(View(std::string("\x08\0\x16\0UI\x04\0abcd\x08\0\x18\0UI\x02\0xy", 22))));

@@ -168,11 +168,9 @@ std::optional<DecodedPicture> Render(DicomImage& image, const Budget& budget)
     DicomImage* shown = &image;
     if (keptWidth != width || keptHeight != height) {
         reduced.reset(image.createScaledImage(keptWidth, keptHeight, 1 /* averaging */, 0));
+        // The reduced copy keeps the window chosen above.
         if (!reduced || reduced->getStatus() != EIS_Normal || budget.Expired())
             return std::nullopt;
-        double centre = 0, windowWidth = 0;
-        if (image.isMonochrome() && image.getWindow(centre, windowWidth))
-            reduced->setWindow(centre, windowWidth);
         shown = reduced.get();
     }
     QImage picture = ToQImage(*shown);
