@@ -327,7 +327,8 @@ std::vector<Fixture> AllFixtures()
         grey("implicit-mono8", E::ImplicitLittle, 8, 8),
         grey("explicit-mono16", E::ExplicitLittle, 16, 16),
         grey("big-endian-mono12-signed", E::ExplicitBig, 16, 12, true),
-        grey("deflated-mono8", E::Deflated, 8, 8),
+        // Larger than the part of a dataset read at once, so its pixels come late from the stream.
+        with(grey("deflated-mono8", E::Deflated, 8, 8), [](Fixture& f) { f.width = 128, f.height = 48; }),
         grey("rle-mono16", E::Rle, 16, 16),
         colour("rle-rgb", E::Rle, "RGB"),
         with(grey("jpeg-baseline-mono8", E::JpegBaseline, 8, 8), tolerance(8)),

@@ -1,12 +1,14 @@
 // The DICOM decoder on files made at run time: every encoding and colour model shows its known
 // pattern, bounds and damage give no picture, and nothing crashes.
 #include "FileBytes.h"
+#include "framework/ui/DicomInput.h"
 #include "framework/ui/PictureCodecs.h"
 #include "pictures/DicomFixtures.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcpixel.h>
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -147,6 +149,32 @@ TEST(DicomBounds, SizesTheFileCannotHoldGiveNoPicture)
         EXPECT_FALSE(DecodeDicom(View(MakeFile(f, dir, claim(12000, 9000))), Budget{}).has_value()) << name;
         EXPECT_FALSE(DecodeDicom(View(MakeFile(f, dir, claim(25, 40))), Budget{}).has_value()) << name;
     }
+}
+
+// The pixel data stays in the mapped file until the first frame is asked for; the rest of
+// the dataset is read at once.
+TEST(DicomInput, LongValuesStayInTheFile)
+{
+    QTemporaryDir dir;
+    Fixture f = Named("frames-native");
+    f.width = f.height = 128;
+    const std::string bytes = MakeFile(f, dir);
+    DcmFileFormat format;
+    ASSERT_TRUE(fw::codecs::ReadMapped(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), format));
+    DcmElement* pixels = nullptr;
+    ASSERT_TRUE(format.getDataset()->findAndGetElement(DCM_PixelData, pixels, OFFalse).good());
+    EXPECT_FALSE(pixels->valueLoaded());
+    Uint16 rows = 0;
+    EXPECT_TRUE(format.getDataset()->findAndGetUint16(DCM_Rows, rows).good());
+    EXPECT_EQ(rows, 128);
+    Uint16 firstTwo[2] = {};
+    ASSERT_TRUE(pixels->getPartialValue(firstTwo, 0, sizeof firstTwo).good());
+    EXPECT_EQ(firstTwo[0], 0);
+    EXPECT_GT(firstTwo[1], 0);
+    EXPECT_FALSE(pixels->valueLoaded());
+    const auto picture = DecodeDicom(View(bytes), Budget{});
+    ASSERT_TRUE(picture.has_value());
+    ExpectPattern(picture->image, f, f.tolerance);
 }
 
 // Every shortened copy of each file gives no picture. A deflated dataset is the exception: its
