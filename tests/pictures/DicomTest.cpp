@@ -30,6 +30,9 @@ using fw::codecs::IsDicom;
 
 Bytes View(const std::string& s) { return Bytes{reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
+// The bytes of a literal that holds zeros, without the closing one.
+template <size_t N> std::string Literal(const char (&bytes)[N]) { return std::string(bytes, N - 1); }
+
 Fixture Named(const std::string& name)
 {
     for (const Fixture& f : dicom_fixtures::AllFixtures())
@@ -232,17 +235,17 @@ TEST(DicomDamage, EmptyAndNearlyEmptyFilesGiveNoPicture)
 
 TEST(DicomSniff, OnlyDicomContentIsRecognised)
 {
-    EXPECT_FALSE(IsDicom(View(std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06", 26))));
-    EXPECT_FALSE(IsDicom(View(std::string("\xff\xd8\xff\xe0\0\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 20))));
+    EXPECT_FALSE(IsDicom(View(Literal("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06"))));
+    EXPECT_FALSE(IsDicom(View(Literal("\xff\xd8\xff\xe0\0\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0"))));
     EXPECT_FALSE(IsDicom(View(std::string(4096, '\0'))));
     EXPECT_FALSE(IsDicom(View("plain words in a text file that happens to be long enough")));
     // Group 0x0008, then nothing that continues a dataset.
-    EXPECT_FALSE(IsDicom(View(std::string("\x08\0\x16\0UI\x04\0abcd\x07\0\x01\0UI\x02\0xy", 22))));
-    EXPECT_FALSE(IsDicom(View(std::string("\x08\0\x16\0UI\x04\0abcd\x08\0\x10\0UI\x02\0xy", 22))));
-    EXPECT_FALSE(IsDicom(View(std::string("\x08\0\x16\0\xf0\xff\0\0abcdefghijklmnop", 24))));
+    EXPECT_FALSE(IsDicom(View(Literal("\x08\0\x16\0UI\x04\0abcd\x07\0\x01\0UI\x02\0xy"))));
+    EXPECT_FALSE(IsDicom(View(Literal("\x08\0\x16\0UI\x04\0abcd\x08\0\x10\0UI\x02\0xy"))));
+    EXPECT_FALSE(IsDicom(View(Literal("\x08\0\x16\0\xf0\xff\0\0abcdefghijklmnop"))));
     // The same start with a second element in order is a bare dataset.
-    EXPECT_TRUE(IsDicom(View(std::string("\x08\0\x16\0UI\x04\0abcd\x08\0\x18\0UI\x02\0xy", 22))));
-    EXPECT_TRUE(IsDicom(View(std::string("\x08\0\x16\0\x04\0\0\0abcd\x08\0\x18\0\x02\0\0\0xy", 26))));
+    EXPECT_TRUE(IsDicom(View(Literal("\x08\0\x16\0UI\x04\0abcd\x08\0\x18\0UI\x02\0xy"))));
+    EXPECT_TRUE(IsDicom(View(Literal("\x08\0\x16\0\x04\0\0\0abcd\x08\0\x18\0\x02\0\0\0xy"))));
 }
 
 } // namespace

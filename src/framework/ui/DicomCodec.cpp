@@ -11,7 +11,7 @@
 #include <dcmtk/dcmdata/dcpixseq.h>
 #include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
-#include <dcmtk/dcmimage/diregist.h>
+#include <dcmtk/dcmimage/diregist.h> // colour pictures, not only grey ones
 #include <dcmtk/dcmimgle/dcmimage.h>
 #include <dcmtk/dcmjpeg/djdecode.h>
 #include <dcmtk/dcmjpls/djdecode.h>
