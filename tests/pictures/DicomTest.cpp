@@ -9,6 +9,7 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcvrul.h>
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -145,12 +146,23 @@ TEST(DicomBounds, SizesTheFileCannotHoldGiveNoPicture)
             d.putAndInsertUint16(DCM_Columns, columns);
         };
     };
+    // Sizes beyond what the attributes' own type holds, written with a type of four bytes.
+    const auto claimLong = [](Uint32 side) {
+        return [side](DcmDataset& d) {
+            for (const DcmTagKey& key : {DCM_Rows, DCM_Columns}) {
+                auto* element = new DcmUnsignedLong(DcmTag(key, EVR_UL));
+                element->putUint32(side);
+                d.insert(element, true);
+            }
+        };
+    };
     for (const char* name : {"explicit-mono16", "rle-mono16", "jpeg-baseline-mono8", "jpegls-lossless-mono16",
                              "j2k-lossless-mono16-signed"}) {
         const Fixture f = Named(name);
         EXPECT_FALSE(DecodeDicom(View(MakeFile(f, dir, claim(65535, 65535))), Budget{}).has_value()) << name;
         EXPECT_FALSE(DecodeDicom(View(MakeFile(f, dir, claim(12000, 9000))), Budget{}).has_value()) << name;
         EXPECT_FALSE(DecodeDicom(View(MakeFile(f, dir, claim(25, 40))), Budget{}).has_value()) << name;
+        EXPECT_FALSE(DecodeDicom(View(MakeFile(f, dir, claimLong(100000))), Budget{}).has_value()) << name;
     }
 }
 
