@@ -21,6 +21,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 
 namespace fw::codecs {
 namespace {
@@ -195,17 +196,23 @@ std::optional<DecodedPicture> DecodeDicom(Bytes file, const Budget& budget)
     if (!IsDicom(file) || budget.Expired())
         return std::nullopt;
     PrepareDcmtk();
-    DcmFileFormat format;
-    if (!ReadMapped(file.data, file.size, format))
+    // DCMTK allocates with plain new: a picture within the bounds that still finds no memory
+    // is no picture either.
+    try {
+        DcmFileFormat format;
+        if (!ReadMapped(file.data, file.size, format))
+            return std::nullopt;
+        DcmDataset& dataset = *format.getDataset();
+        if (!FrameFits(dataset, budget) || budget.Expired())
+            return std::nullopt;
+        // Only the first frame is read and decoded, whatever the number of frames.
+        DicomImage image(&dataset, dataset.getOriginalXfer(), CIF_UsePartialAccessToPixelData, 0, 1);
+        if (image.getStatus() != EIS_Normal || image.getWidth() == 0 || image.getHeight() == 0 || budget.Expired())
+            return std::nullopt;
+        return Render(image, budget);
+    } catch (const std::bad_alloc&) {
         return std::nullopt;
-    DcmDataset& dataset = *format.getDataset();
-    if (!FrameFits(dataset, budget) || budget.Expired())
-        return std::nullopt;
-    // Only the first frame is read and decoded, whatever the number of frames.
-    DicomImage image(&dataset, dataset.getOriginalXfer(), CIF_UsePartialAccessToPixelData, 0, 1);
-    if (image.getStatus() != EIS_Normal || image.getWidth() == 0 || image.getHeight() == 0 || budget.Expired())
-        return std::nullopt;
-    return Render(image, budget);
+    }
 }
 
 } // namespace fw::codecs
