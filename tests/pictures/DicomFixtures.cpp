@@ -207,10 +207,10 @@ bool PutJpeg2000Pixels(DcmDataset& d, const Fixture& f)
         }
         if (stream.size() % 2)
             stream.push_back('\0');
-        const size_t piece = (stream.size() / f.fragmentsPerFrame + 1) & ~size_t(1);
-        for (size_t at = 0; at < stream.size(); at += piece) {
+        const size_t fragmentSize = (stream.size() / f.fragmentsPerFrame + 1) & ~size_t(1);
+        for (size_t at = 0; at < stream.size(); at += fragmentSize) {
             auto* fragment = new DcmPixelItem(DCM_PixelItemTag);
-            const size_t length = std::min(piece, stream.size() - at);
+            const size_t length = std::min(fragmentSize, stream.size() - at);
             fragment->putUint8Array(reinterpret_cast<const Uint8*>(stream.data() + at), Uint32(length));
             sequence->insert(fragment);
         }
