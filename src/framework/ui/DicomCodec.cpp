@@ -142,17 +142,22 @@ void ChooseWindow(DicomImage& image)
         image.setMinMaxWindow(0);
 }
 
+// Rows without padding are rendered straight into the picture; others go through DCMTK's own
+// buffer, a row at a time. Fresh memory is what a decode pays most for, so it is not doubled
+// where it need not be.
 QImage ToQImage(DicomImage& image)
 {
     const int width = int(image.getWidth()), height = int(image.getHeight());
     const bool grey = image.isMonochrome();
-    const auto* pixels = static_cast<const uint8_t*>(image.getOutputData(8, 0, 0));
-    if (!pixels || image.getOutputDataSize(8) < size_t(width) * height * (grey ? 1 : 3))
-        return QImage();
-    QImage out(width, height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    if (out.isNull())
-        return out;
     const size_t line = size_t(width) * (grey ? 1 : 3);
+    QImage out(width, height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    if (out.isNull() || image.getOutputDataSize(8) != line * height)
+        return QImage();
+    if (size_t(out.bytesPerLine()) == line)
+        return image.getOutputData(out.bits(), line * height, 8, 0, 0) ? out : QImage();
+    const auto* pixels = static_cast<const uint8_t*>(image.getOutputData(8, 0, 0));
+    if (!pixels)
+        return QImage();
     for (int y = 0; y < height; ++y)
         std::memcpy(out.scanLine(y), pixels + line * y, line);
     image.deleteOutputData();
