@@ -32,6 +32,7 @@ int main(int argc, char** argv)
         {"startup", &bench::RunStartupSection},
         {"scan", &bench::RunScanSection},
         {"export", &bench::RunExportSection},
+        {"dicom", &bench::RunDicomSection},
     };
     std::vector<std::string> chosen(argv + 1, argv + argc);
     std::string markdown;
