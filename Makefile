@@ -29,6 +29,7 @@ test: build
 
 bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/zorlin-bench
+	$(BUILD)/zorlin-e2e-tests --gtest_also_run_disabled_tests --gtest_filter='QuitBench.*' --gtest_brief=1
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DZORLIN_SANITIZE=ON -DZORLIN_BENCH=OFF
