@@ -76,7 +76,7 @@ TEST_F(BigList, SigtermDuringAnExportKeepsTheEarlierFile)
     const std::string target = work_ + "/list.txt";
     program_->PressButton(kExportButton);
     program_->AnswerDialog("Export the list", target);
-    program_->WaitIdle();
+    program_->WaitForFile(target);
     const std::string earlier = files::ReadText(target);
     ASSERT_EQ(files::Lines(earlier).size(), size_t(counts_.images + 1));
 

@@ -139,7 +139,9 @@ void XServer::RequestClose(const std::string& window) const
     // Sent to the window itself with no event mask: its own client receives it, as from a
     // window manager.
     xcb_send_event(c, 0, e.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
-    xcb_flush(c);
+    // A round trip before hanging up: the server may drop the requests of a client that has
+    // gone before it read them.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     xcb_disconnect(c);
 }
 
@@ -287,13 +289,21 @@ void Program::WaitIdle(milliseconds timeout) const
     Clock::time_point deadline = Clock::now() + timeout;
     long long last = process_->CpuTicks();
     int quiet = 0;
-    while (quiet < 4 && Clock::now() < deadline) {
+    while (quiet < 6 && Clock::now() < deadline) {
         std::this_thread::sleep_for(milliseconds(100));
-        long long now = process_->CpuTicks();
-        quiet = now - last <= 1 ? quiet + 1 : 0;
-        last = now;
+        Process::Stat now = process_->Sample();
+        quiet = now.state == 'S' && now.ticks - last <= 1 ? quiet + 1 : 0;
+        last = now.ticks;
     }
-    ASSERT_GE(quiet, 4) << "the program kept working";
+    ASSERT_GE(quiet, 6) << "the program kept working";
+}
+
+void Program::WaitForFile(const std::string& path, milliseconds timeout) const
+{
+    Clock::time_point deadline = Clock::now() + timeout;
+    while (::access(path.c_str(), F_OK) != 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(10));
+    ASSERT_EQ(::access(path.c_str(), F_OK), 0) << path << " did not appear";
 }
 
 void Program::WaitBusy(long long ticks, milliseconds timeout) const
@@ -311,7 +321,8 @@ std::string Program::Output() const
 double SlownessFactor()
 {
 #ifdef ZORLIN_SANITIZE
-    return 4;
+    // Unoptimised, with every access checked: some five to ten times slower.
+    return 10;
 #else
     return 1;
 #endif

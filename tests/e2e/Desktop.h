@@ -42,8 +42,12 @@ public:
     int WaitStatus() const { return status_; } // as waitpid gives it; valid once Ended()
     Clock::time_point EndTime() const { return endTime_; }
     void Signal(int sig) const;
-    // The process's processor time so far, user and system, in clock ticks.
-    long long CpuTicks() const;
+    struct Stat {
+        char state = '?';     // 'R' running or ready to run, 'S' waiting for input, ...
+        long long ticks = -1; // processor time so far, user and system, in clock ticks
+    };
+    Stat Sample() const;
+    long long CpuTicks() const { return Sample().ticks; }
 
 private:
     pid_t pid_ = -1;
@@ -135,11 +139,15 @@ public:
     // with Replace::Yes, then answers Yes when the dialog asks before replacing the file, and
     // returns at once.
     void AnswerDialog(const std::string& title, const std::string& path, Replace replace = Replace::No) const;
-    // Waits until the program has used no processor time for a while: a scan has ended.
+    // Waits until the program has been waiting for input, using next to no processor time, for
+    // most of a second: a scan has ended. (A program starved of processor time by a busy
+    // machine uses none either, but it is not waiting.)
     void WaitIdle(milliseconds timeout = milliseconds(60000)) const;
     // Waits until the program has used processor time since `ticks`: a long task has begun.
     void WaitBusy(long long ticks, milliseconds timeout = milliseconds(20000)) const;
 
+    // Waits until the file is there: an export puts its file in place when it is complete.
+    void WaitForFile(const std::string& path, milliseconds timeout = milliseconds(60000)) const;
     // Waits for the end of the run; the time counts from `since`.
     Exit WaitExit(Clock::time_point since, milliseconds timeout = milliseconds(20000));
     // What the program wrote to its standard output and error.

@@ -113,24 +113,24 @@ void Process::Signal(int sig) const
         ::kill(pid_, sig);
 }
 
-long long Process::CpuTicks() const
+Process::Stat Process::Sample() const
 {
     std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     size_t close = text.rfind(')');
     if (close == std::string::npos)
-        return -1;
-    // After the name: state, then fields 4 to 13, then the user and system times.
+        return {};
+    // After the name: the state, then fields 4 to 13, then the user and system times.
     std::istringstream fields(text.substr(close + 2));
     std::string field;
-    long long user = 0, system = 0;
+    Stat stat;
     for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14)
-            user = std::stoll(field);
-        if (i == 15)
-            system = std::stoll(field);
+        if (i == 3)
+            stat.state = field[0];
+        if (i == 14 || i == 15)
+            stat.ticks += std::stoll(field);
     }
-    return user + system;
+    return stat;
 }
 
 ToolResult RunTool(const std::vector<std::string>& argv, const std::vector<std::string>& env, milliseconds timeout)

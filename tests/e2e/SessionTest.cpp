@@ -17,7 +17,7 @@ std::vector<std::string> Export(const Program& p, const std::string& path)
     p.Focus(p.MainWindow());
     p.PressButton(kExportButton);
     p.AnswerDialog("Export the list", path);
-    p.WaitIdle();
+    p.WaitForFile(path);
     return files::Lines(files::ReadText(path));
 }
 
