@@ -39,7 +39,7 @@ protected:
 
     void StartScan()
     {
-        program_->PressButton(kScanButton);
+        program_->Click(kScanButton);
         program_->AnswerDialog("Choose a folder to scan", tree_);
     }
 
@@ -74,7 +74,7 @@ TEST_F(BigList, SigtermDuringAnExportKeepsTheEarlierFile)
     StartScan();
     program_->WaitIdle();
     const std::string target = work_ + "/list.txt";
-    program_->PressButton(kExportButton);
+    program_->Click(kExportButton);
     program_->AnswerDialog("Export the list", target);
     program_->WaitForFile(target);
     const std::string earlier = files::ReadText(target);
@@ -83,7 +83,7 @@ TEST_F(BigList, SigtermDuringAnExportKeepsTheEarlierFile)
     // The same export again, over the earlier file: the signal comes once its temporary file
     // is there, beside the target.
     program_->Click(kNameHeading);
-    program_->PressButton(kExportButton);
+    program_->Click(kExportButton);
     program_->AnswerDialog("Export the list", target, Replace::Yes);
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(20);
     while (files::FolderNames(work_).size() < 3 && Clock::now() < deadline)

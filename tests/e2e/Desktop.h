@@ -7,14 +7,16 @@
 // A typical test:
 //     e2e::XServer x;                       // Xvfb on a display number of its own choosing
 //     e2e::Program p(x);                    // the program, its main window found and focused
-//     p.PressButton(e2e::kScanButton);      // a click at a point of the window's content
+//     p.Click(e2e::kScanButton);            // a click at a point of the window's content
 //     p.AnswerDialog("Choose a folder to scan", "/some/folder");
 //     p.WaitIdle();
-//     p.Keys("ctrl+q");
-//     e2e::Exit end = p.WaitExit();         // status and how long the exit took
+//     e2e::Clock::time_point asked = p.Keys("ctrl+q");
+//     e2e::Exit end = p.WaitExit(asked);    // status and how long the exit took
+//
+// ZORLIN_E2E_TRACE=1 in the environment prints every xdotool step with its time and answer.
 #include <chrono>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/types.h>
@@ -127,8 +129,6 @@ public:
     // Presses keys in xdotool's notation ("ctrl+q", "Return", "Down") in the main window; the
     // moment they were sent.
     Clock::time_point Keys(const std::string& keys) const;
-    // Clicks a point of the content and presses nothing else: for the buttons and the check box.
-    void PressButton(Point p) const { Click(p); }
     // Chooses File > Quit with the mouse; the moment of the click on Quit.
     Clock::time_point QuitFromMenu() const;
 

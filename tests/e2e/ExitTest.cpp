@@ -23,7 +23,7 @@ protected:
         files::Make(work_, {"tree/a.png", "tree/b/c.jpg", "tree/b/d/e/f/g.gif"});
         program_ = std::make_unique<Program>(x_);
         ASSERT_FALSE(program_->MainWindow().empty());
-        program_->PressButton(kScanButton);
+        program_->Click(kScanButton);
         program_->AnswerDialog("Choose a folder to scan", work_ + "/tree");
         program_->WaitIdle();
     }
@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(TermIntHup, ExitOnSignal, ::testing::Values(SIGTERM, SI
 
 TEST_F(ExitFrom, SigtermWhileADialogIsOpen)
 {
-    program_->PressButton(kExportButton);
+    program_->Click(kExportButton);
     ASSERT_FALSE(program_->WaitForWindow("Export the list").empty());
     Clock::time_point asked = Clock::now();
     program_->Proc().Signal(SIGTERM);

@@ -21,7 +21,7 @@ double QuitSeconds(const XServer& x, const std::string& tree)
     if (p.MainWindow().empty())
         return -1;
     if (!tree.empty()) {
-        p.PressButton(kScanButton);
+        p.Click(kScanButton);
         p.AnswerDialog("Choose a folder to scan", tree);
         p.WaitIdle(milliseconds(300000));
     }

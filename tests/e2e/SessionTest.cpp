@@ -15,7 +15,7 @@ namespace {
 std::vector<std::string> Export(const Program& p, const std::string& path)
 {
     p.Focus(p.MainWindow());
-    p.PressButton(kExportButton);
+    p.Click(kExportButton);
     p.AnswerDialog("Export the list", path);
     p.WaitForFile(path);
     return files::Lines(files::ReadText(path));
@@ -24,7 +24,7 @@ std::vector<std::string> Export(const Program& p, const std::string& path)
 void Scan(const Program& p, const std::string& folder)
 {
     p.Focus(p.MainWindow());
-    p.PressButton(kScanButton);
+    p.Click(kScanButton);
     p.AnswerDialog("Choose a folder to scan", folder);
     p.WaitIdle();
 }
