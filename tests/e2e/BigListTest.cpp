@@ -60,14 +60,27 @@ TEST_F(BigList, QuitWithTheListOnShowIsPrompt)
     ExpectCleanExit(*program_, asked, 0.5);
 }
 
-TEST_F(BigList, QuitDuringTheScanEndsTheWalk)
+// Asked to end in the middle of the walk: from the keyboard, by the window system, by a signal.
+class BigListScan : public BigList, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(BigListScan, AQuitMidWalkEndsIt)
 {
     long long before = program_->Proc().CpuTicks();
     StartScan();
     program_->WaitBusy(before);
-    Clock::time_point asked = program_->Keys("ctrl+q");
+    std::string way = GetParam();
+    Clock::time_point asked = Clock::now();
+    if (way == "CtrlQ")
+        asked = program_->Keys("ctrl+q");
+    else if (way == "CloseRequest")
+        x_.RequestClose(program_->MainWindow());
+    else
+        program_->Proc().Signal(SIGTERM);
     ExpectCleanExit(*program_, asked, 1.0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, BigListScan, ::testing::Values("CtrlQ", "CloseRequest", "Sigterm"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 TEST_F(BigList, SigtermDuringAnExportKeepsTheEarlierFile)
 {
