@@ -31,11 +31,6 @@ protected:
         program_ = std::make_unique<Program>(x_);
         ASSERT_FALSE(program_->MainWindow().empty());
     }
-    void TearDown() override
-    {
-        program_.reset();
-        files::RemoveTree(work_);
-    }
 
     void StartScan()
     {
@@ -44,7 +39,8 @@ protected:
     }
 
     XServer x_;
-    std::string work_ = files::MakeTempFolder("zorlin-e2e-big");
+    files::TempFolder folder_{"zorlin-e2e-big"};
+    const std::string& work_ = folder_.Path();
     std::string tree_ = work_ + "/tree";
     bench::TreeCounts counts_;
     std::unique_ptr<Program> program_;

@@ -27,10 +27,10 @@ protected:
         program_->AnswerDialog("Choose a folder to scan", work_ + "/tree");
         program_->WaitIdle();
     }
-    void TearDown() override { files::RemoveTree(work_); }
 
     XServer x_;
-    std::string work_ = files::MakeTempFolder("zorlin-e2e-exit");
+    files::TempFolder folder_{"zorlin-e2e-exit"};
+    const std::string& work_ = folder_.Path();
     std::unique_ptr<Program> program_;
 };
 

@@ -10,6 +10,20 @@ namespace e2e::files {
 std::string MakeTempFolder(const std::string& prefix);
 // Removes the folder and everything in it.
 void RemoveTree(const std::string& path);
+
+// A fresh folder under /tmp, removed with everything in it when the object goes, also when a
+// test stops at a failed assertion.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& prefix) : path_(MakeTempFolder(prefix)) {}
+    ~TempFolder() { RemoveTree(path_); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
 // The file's bytes, or "" when it cannot be read.
 std::string ReadText(const std::string& path);
 std::vector<std::string> Lines(const std::string& text);

@@ -38,8 +38,8 @@ TEST(QuitBench, DISABLED_QuitWithAMillionRows)
 {
     XServer x;
     ASSERT_FALSE(x.Display().empty());
-    std::string work = files::MakeTempFolder("zorlin-quit-bench");
-    std::string tree = work + "/tree";
+    files::TempFolder folder("zorlin-quit-bench");
+    std::string tree = folder.Path() + "/tree";
     ::mkdir(tree.c_str(), 0755);
     bench::TreeCounts counts = bench::MakeTree(tree, 1'000'000, 940'000, 1000, 12);
 
@@ -50,5 +50,4 @@ TEST(QuitBench, DISABLED_QuitWithAMillionRows)
     std::printf("  baseline, an empty list: %7.3f s\n", empty);
     std::printf("  goal: at most 0.5 s\n\n");
     EXPECT_LE(full, 0.5);
-    files::RemoveTree(work);
 }

@@ -35,7 +35,8 @@ TEST(Session, ScanExportSortSelectFilterAndQuit)
 {
     XServer x;
     ASSERT_FALSE(x.Display().empty());
-    std::string work = files::MakeTempFolder("zorlin-e2e-session");
+    files::TempFolder folder("zorlin-e2e-session");
+    const std::string& work = folder.Path();
     std::string root = work + "/photos";
     files::Make(root, {"a.png", "b_654321_x.jpg", "img10.gif", "IMG9.bmp", "img100.jpg", "notes.txt", ".hidden.png",
                        "sub/654321.png", "sub/X-777777.tif", "sub/deep/er/est/zz.bmp",
@@ -75,5 +76,4 @@ TEST(Session, ScanExportSortSelectFilterAndQuit)
 
     Clock::time_point asked = p.QuitFromMenu();
     ExpectCleanExit(p, asked, 0.5);
-    files::RemoveTree(work);
 }
