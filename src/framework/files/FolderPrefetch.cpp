@@ -1,6 +1,7 @@
 #include "FolderPrefetch.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -47,6 +48,7 @@ struct Pool {
     uint64_t generation = 1;
     int waiting = 0; // jobs started and not yet taken or cancelled
     uint64_t used = 0;
+    bool stopping = false; // the process is ending: no reading is started any more
 };
 
 Pool& P();
@@ -85,6 +87,10 @@ void Work();
 // held.
 PrefetchTicket Queue(Pool& p, int fd, std::vector<uint32_t> position)
 {
+    if (p.stopping) {
+        ::close(fd);
+        return nullptr;
+    }
     try {
         while (p.threads < kThreads) {
             std::thread(Work).detach();
@@ -182,7 +188,12 @@ void Work()
     Pool& p = P();
     std::unique_lock lock(p.mutex);
     for (;;) {
-        p.work.wait(lock, [&] { return !p.queue.empty(); });
+        p.work.wait(lock, [&] { return !p.queue.empty() || p.stopping; });
+        if (p.stopping) {
+            --p.threads;
+            p.finished.notify_all();
+            return;
+        }
         PrefetchTicket job = *p.queue.begin();
         p.queue.erase(p.queue.begin());
         int fd = job->fd;
@@ -262,6 +273,22 @@ void Cancel(PrefetchTicket& ticket)
     Pool& p = P();
     std::lock_guard lock(p.mutex);
     CancelLocked(p, ticket);
+}
+
+void StopReading()
+{
+    Pool& p = P();
+    std::unique_lock lock(p.mutex);
+    p.stopping = true;
+    for (const PrefetchTicket& job : p.queue) {
+        ::close(job->fd);
+        job->done = job->failed = true;
+    }
+    p.queue.clear();
+    p.work.notify_all();
+    // A reader in the middle of a folder finishes it first; one stuck on a slow share is left
+    // to the end of the process, touching only what it owns.
+    p.finished.wait_for(lock, std::chrono::milliseconds(200), [&] { return p.threads == 0; });
 }
 
 uint64_t UsedCount()

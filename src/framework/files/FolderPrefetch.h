@@ -33,6 +33,10 @@ std::optional<Listing> Take(PrefetchTicket& ticket, ChildTickets& children);
 // Gives up a listing nobody will take, and the read ahead of its subfolders.
 void Cancel(PrefetchTicket& ticket);
 
+// At the end of the process: drops the folders waiting to be read and lets the readers end,
+// waiting a moment for those in the middle of a folder. Nothing is read ahead afterwards.
+void StopReading();
+
 // How many listings read ahead a walk has used, for the tests.
 uint64_t UsedCount();
 void NoteUsed();

@@ -15,6 +15,9 @@ class Application;
 
 void RuntimeInit();
 int32_t RuntimeExit();
+// True when the run is the process's own (the runtime made the toolkit's application), so that
+// the process ends right after it: what is left at the end then need not be freed.
+bool RuntimeEndsTheProcess();
 void RuntimeInitExternalClasses();
 void RuntimeAllocatePluginEntrypointsTable(int32_t count);
 void InitPluginEntrypoints();

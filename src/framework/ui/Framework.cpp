@@ -6,6 +6,7 @@
 #include "Graphics.h"
 #include "Listbox.h"
 #include "MenuItem.h"
+#include "RowsHandOver.h"
 #include "Window.h"
 #include "framework/files/FolderItem.h"
 #include "framework/files/TextOutputStream.h"
@@ -70,6 +71,9 @@ void WindowsExit()
     // Release outside the list: a window's exit hook may look at the list.
     std::vector<Ref<Window>> windows;
     windows.swap(*gWindows);
+    if (RuntimeEndsTheProcess())
+        for (const Ref<Window>& w : windows)
+            KeepListRowsToTheEnd(*w);
     windows.clear();
 }
 void DirtyWindowsExit()

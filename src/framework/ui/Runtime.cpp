@@ -1,6 +1,8 @@
 #include "framework/runtime/Runtime.h"
 
 #include "Application.h"
+#include "SignalQuit.h"
+#include "framework/files/FolderPrefetch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -63,6 +65,7 @@ void RuntimeInit()
         static char name[] = "zorlin-file-sorter";
         static char* argv[] = {name, nullptr};
         s.ownApp = std::make_unique<QApplication>(argc, argv);
+        WatchQuitSignals();
     }
     QApplication::setApplicationName("Zorlin File Sorter");
     qApp->setQuitOnLastWindowClosed(false);
@@ -76,8 +79,18 @@ int32_t RuntimeExit()
     int32_t status = s.unhandled > 0 ? 1 : 0;
     s.loopOverride = nullptr;
     s.lastStatus = status;
+    if (s.ownApp) {
+        // The toolkit goes now, while all of it is still there: left to the end of the process,
+        // it would be destroyed after parts of itself and its display plug-in were gone. The
+        // windows and their widgets went with the exit hooks.
+        StopWatchingQuitSignals();
+        FolderPrefetch::StopReading();
+        s.ownApp.reset();
+    }
     return status;
 }
+
+bool RuntimeEndsTheProcess() { return State().ownApp != nullptr; }
 
 void RuntimeInitExternalClasses() { RuntimeTrace("RuntimeInitExternalClasses"); }
 

@@ -1,0 +1,359 @@
+// The private X server and the program driven on it.
+#include "Desktop.h"
+
+#include "Files.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace e2e {
+namespace {
+
+std::string Trim(std::string s)
+{
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
+        s.pop_back();
+    return s;
+}
+
+std::string FirstLine(const std::string& s)
+{
+    return s.substr(0, s.find('\n'));
+}
+
+// Reads the display number that Xvfb writes when it is ready to take clients.
+std::string ReadDisplayNumber(int fd, milliseconds timeout)
+{
+    std::string text;
+    Clock::time_point deadline = Clock::now() + timeout;
+    while (text.find('\n') == std::string::npos) {
+        int left = int(std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count());
+        pollfd p{fd, POLLIN, 0};
+        if (left <= 0 || ::poll(&p, 1, left) <= 0)
+            return "";
+        char c[16];
+        ssize_t n = ::read(fd, c, sizeof c);
+        if (n <= 0)
+            return "";
+        text.append(c, size_t(n));
+    }
+    return FirstLine(text);
+}
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    xcb_atom_t atom = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(r);
+    return atom;
+}
+
+} // namespace
+
+std::string ProgramPath()
+{
+    return ZORLIN_PROGRAM;
+}
+
+XServer::XServer()
+{
+    dir_ = files::MakeTempFolder("zorlin-e2e-x");
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return;
+    }
+    server_ = new Process({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+                          {"PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin")},
+                          dir_ + "/xvfb.log", fds[1], 3);
+    ::close(fds[1]);
+    std::string number = ReadDisplayNumber(fds[0], milliseconds(20000));
+    ::close(fds[0]);
+    if (number.empty())
+        ADD_FAILURE() << "Xvfb did not start: " << files::ReadText(dir_ + "/xvfb.log");
+    else
+        display_ = ":" + number;
+}
+
+XServer::~XServer()
+{
+    if (server_) {
+        server_->Signal(SIGTERM);
+        server_->Wait(milliseconds(5000));
+        delete server_;
+    }
+    files::RemoveTree(dir_);
+}
+
+std::vector<std::string> XServer::Env() const
+{
+    const char* path = std::getenv("PATH");
+    return {"DISPLAY=" + display_, "PATH=" + std::string(path ? path : "/usr/bin:/bin")};
+}
+
+std::string XServer::Xdotool(const std::vector<std::string>& args, milliseconds timeout) const
+{
+    std::vector<std::string> argv = {"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Clock::time_point start = Clock::now();
+    std::string output = Trim(RunTool(argv, Env(), timeout).output);
+    // ZORLIN_E2E_TRACE=1 shows each step the test takes, for a test that goes astray.
+    if (std::getenv("ZORLIN_E2E_TRACE")) {
+        std::string line;
+        for (const std::string& a : argv)
+            line += a + " ";
+        std::fprintf(stderr, "[%5.0f ms] %s-> %s\n", std::chrono::duration<double, std::milli>(Clock::now() - start).count(),
+                     line.c_str(), FirstLine(output).c_str());
+    }
+    return output;
+}
+
+void XServer::RequestClose(const std::string& window) const
+{
+    xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
+    if (xcb_connection_has_error(c)) {
+        ADD_FAILURE() << "cannot reach " << display_;
+        xcb_disconnect(c);
+        return;
+    }
+    xcb_client_message_event_t e{};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = xcb_window_t(std::stoul(window));
+    e.type = Atom(c, "WM_PROTOCOLS");
+    e.data.data32[0] = Atom(c, "WM_DELETE_WINDOW");
+    e.data.data32[1] = XCB_CURRENT_TIME;
+    // Sent to the window itself with no event mask: its own client receives it, as from a
+    // window manager.
+    xcb_send_event(c, 0, e.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
+    // A round trip before hanging up: the server may drop the requests of a client that has
+    // gone before it read them.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+}
+
+Program::Program(const XServer& x) : x_(x), home_(files::MakeTempFolder("zorlin-e2e-home"))
+{
+    ::mkdir((home_ + "/run").c_str(), 0700);
+    std::vector<std::string> env = x.Env();
+    env.push_back("HOME=" + home_);
+    env.push_back("XDG_RUNTIME_DIR=" + home_ + "/run");
+    env.push_back("LANG=C.UTF-8");
+    env.push_back("QT_QPA_PLATFORM=xcb");
+    // A sanitizer report ends the run with a failure that the test sees. The program leaves
+    // a large list unfreed at its end on purpose, so leaks are not looked for.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    env.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "detect_leaks=0:abort_on_error=1"));
+    if (const char* ubsan = std::getenv("UBSAN_OPTIONS"))
+        env.push_back(std::string("UBSAN_OPTIONS=") + ubsan);
+    process_ = new Process({ProgramPath()}, env, home_ + "/output.txt");
+    window_ = WaitForWindow("Zorlin File Sorter", milliseconds(30000));
+    if (window_.empty()) {
+        ADD_FAILURE() << "the main window did not appear; the program said:\n" << Output();
+        return;
+    }
+    menuBar_ = WindowSize().second - 400;
+    Focus(window_);
+}
+
+Program::~Program()
+{
+    delete process_;
+    files::RemoveTree(home_);
+}
+
+std::pair<int, int> Program::WindowSize() const
+{
+    // "WIDTH=1000\nHEIGHT=419\n..." from --shell.
+    std::istringstream in(x_.Xdotool({"getwindowgeometry", "--shell", window_}));
+    std::string line;
+    int w = 0, h = 0;
+    while (std::getline(in, line)) {
+        if (line.rfind("WIDTH=", 0) == 0)
+            w = std::stoi(line.substr(6));
+        if (line.rfind("HEIGHT=", 0) == 0)
+            h = std::stoi(line.substr(7));
+    }
+    return {w, h};
+}
+
+std::string Program::WindowTitle() const
+{
+    return x_.Xdotool({"getwindowname", window_});
+}
+
+void Program::Focus(const std::string& window) const
+{
+    x_.Xdotool({"windowfocus", "--sync", window});
+}
+
+void Program::Click(Point p) const
+{
+    x_.Xdotool({"mousemove", "--window", window_, std::to_string(p.x), std::to_string(p.y + menuBar_), "click", "1"});
+}
+
+Clock::time_point Program::Keys(const std::string& keys) const
+{
+    Focus(window_);
+    Clock::time_point sent = Clock::now();
+    x_.Xdotool({"key", keys});
+    return sent;
+}
+
+Clock::time_point Program::QuitFromMenu() const
+{
+    Focus(window_);
+    Click(kFileMenu);
+    // The menu is a window of its own, the program's only other visible one.
+    std::string menu;
+    for (int i = 0; i < 200 && menu.empty(); ++i) {
+        std::istringstream found(x_.Xdotool({"search", "--onlyvisible", "--pid", std::to_string(process_->Pid()), "--name", "."}));
+        for (std::string w; std::getline(found, w);)
+            if (w != window_)
+                menu = w;
+        if (menu.empty())
+            std::this_thread::sleep_for(milliseconds(20));
+    }
+    EXPECT_FALSE(menu.empty()) << "the File menu did not open";
+    // Its first item is Quit.
+    Clock::time_point clicked = Clock::now();
+    x_.Xdotool({"mousemove", "--window", menu, "30", "11", "click", "1"});
+    return clicked;
+}
+
+std::string Program::WaitForWindow(const std::string& title, milliseconds timeout) const
+{
+    // By name alone: the server is this test's own, and xdotool ignores the name when it is
+    // also given a process.
+    ToolResult r = RunTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^" + title + "$"}, x_.Env(), timeout);
+    return FirstLine(Trim(r.output));
+}
+
+bool Program::WindowShown(const std::string& title) const
+{
+    return !x_.Xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}).empty();
+}
+
+// The program's other visible window with this title than `known`, or "".
+std::string Program::OtherWindow(const std::string& title, const std::string& known) const
+{
+    std::istringstream found(x_.Xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}));
+    for (std::string w; std::getline(found, w);)
+        if (w != known)
+            return w;
+    return "";
+}
+
+void Program::AnswerDialog(const std::string& title, const std::string& path, Replace replace) const
+{
+    std::string dialog = WaitForWindow(title);
+    ASSERT_FALSE(dialog.empty()) << "no dialog \"" << title << "\"; the program said:\n" << Output();
+    Focus(dialog);
+    // The name field has the focus; what it proposes is replaced.
+    x_.Xdotool({"key", "ctrl+a"});
+    x_.Xdotool({"type", "--delay", "2", path});
+    // The first Return may only close the field's list of completions. The keys go where the
+    // typing went: focusing the dialog again would take the focus from that list.
+    std::string question;
+    for (int attempt = 0; attempt < 3 && WindowShown(title) && question.empty(); ++attempt) {
+        x_.Xdotool({"key", "Return"});
+        for (int i = 0; i < 50 && WindowShown(title) && question.empty(); ++i) {
+            std::this_thread::sleep_for(milliseconds(20));
+            if (replace == Replace::Yes)
+                question = OtherWindow(title, dialog); // it has the dialog's title
+        }
+    }
+    if (replace == Replace::Yes) {
+        ASSERT_FALSE(question.empty()) << "the dialog did not ask before replacing " << path;
+        Focus(question);
+        // No waiting for the dialogs to go: the caller may want to catch what follows at once.
+        x_.Xdotool({"key", "alt+y"});
+        return;
+    }
+    ASSERT_FALSE(WindowShown(title)) << "the dialog \"" << title << "\" stayed open";
+}
+
+void Program::WaitIdle(milliseconds timeout) const
+{
+    Clock::time_point deadline = Clock::now() + timeout;
+    long long last = process_->CpuTicks();
+    int quiet = 0;
+    while (quiet < 6 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(100));
+        Process::Stat now = process_->Sample();
+        quiet = now.state == 'S' && now.ticks - last <= 1 ? quiet + 1 : 0;
+        last = now.ticks;
+    }
+    ASSERT_GE(quiet, 6) << "the program kept working";
+}
+
+void Program::WaitForFile(const std::string& path, milliseconds timeout) const
+{
+    Clock::time_point deadline = Clock::now() + timeout;
+    while (::access(path.c_str(), F_OK) != 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(10));
+    ASSERT_EQ(::access(path.c_str(), F_OK), 0) << path << " did not appear";
+}
+
+void Program::WaitBusy(long long ticks, milliseconds timeout) const
+{
+    Clock::time_point deadline = Clock::now() + timeout;
+    while (process_->CpuTicks() < ticks + 5 && Clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(2));
+}
+
+std::string Program::Output() const
+{
+    return files::ReadText(home_ + "/output.txt");
+}
+
+double SlownessFactor()
+{
+#ifdef ZORLIN_SANITIZE
+    // Unoptimised, with every access checked: some five to ten times slower.
+    return 10;
+#else
+    return 1;
+#endif
+}
+
+void ExpectCleanExit(Program& program, Clock::time_point asked, double boundSeconds)
+{
+    Exit end = program.WaitExit(asked);
+    ASSERT_TRUE(end.ended) << "still running; it said:\n" << program.Output();
+    EXPECT_EQ(end.status, 0) << program.Output();
+    EXPECT_EQ(CrashSigns(program.Output()), "");
+    EXPECT_LE(end.seconds, boundSeconds * SlownessFactor()) << "the exit took " << end.seconds << " s";
+    std::printf("the program ended %.3f s after it was asked to\n", end.seconds);
+}
+
+std::string CrashSigns(const std::string& output)
+{
+    static const char* const kSigns[] = {"Sanitizer", "runtime error", "Segmentation fault", "SIGSEGV", "Aborted",
+                                         "terminate called", "Assertion", "QObject:", "QThread:", "QBasicTimer",
+                                         "QSocketNotifier", "QWidget:", "X Error", "QPixmap:"};
+    std::istringstream in(output);
+    std::string signs;
+    for (std::string line; std::getline(in, line);)
+        for (const char* s : kSigns)
+            if (line.find(s) != std::string::npos) {
+                signs += line + "\n";
+                break;
+            }
+    return signs;
+}
+
+} // namespace e2e
