@@ -33,6 +33,7 @@ int main(int argc, char** argv)
         {"scan", &bench::RunScanSection},
         {"export", &bench::RunExportSection},
         {"dicom", &bench::RunDicomSection},
+        {"quit", &bench::RunQuitSection},
     };
     std::vector<std::string> chosen(argv + 1, argv + argc);
     std::string markdown;
