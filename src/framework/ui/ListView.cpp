@@ -140,6 +140,29 @@ bool ListView::viewportEvent(QEvent* e)
     return handled;
 }
 
+// The list selects whole rows, so Home and End (with Ctrl or without) go to the first and the
+// last row, where a table would go to the first and the last column of the same row.
+QModelIndex ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    if (action != MoveHome && action != MoveEnd)
+        return QTableView::moveCursor(action, modifiers);
+    owner_.AnnouncePendingRows();
+    int rows = model()->rowCount();
+    if (rows == 0)
+        return {};
+    return model()->index(action == MoveHome ? 0 : rows - 1, std::max(currentIndex().column(), 0));
+}
+
+// A key that moves the selection always selects the row it reaches: Ctrl with a key would
+// otherwise take the selection away from the row that is already selected.
+QItemSelectionModel::SelectionFlags ListView::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    if (event && event->type() == QEvent::KeyPress)
+        return index.isValid() ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
+                               : QItemSelectionModel::NoUpdate;
+    return QTableView::selectionCommand(index, event);
+}
+
 void ListView::paintEvent(QPaintEvent* e)
 {
     QTableView::paintEvent(e);

@@ -1,0 +1,240 @@
+// Sorting a Listbox by a column: what a click on a heading does.
+//
+// A million rows take a merge sort about twenty million comparisons. Each asks the control's
+// "CompareRows" handler first, bound once for the whole sort, and compares the texts only when
+// the handler leaves the pair to the list; the texts are then compared by keys made once per
+// row. The sort lets the event loop run while it works, and holds the list's order meanwhile:
+// the rows are moved only once their new order is known, and only if the list is still the one
+// that was sorted.
+#include "ListboxPrivate.h"
+#include "Window.h"
+#include "framework/runtime/Runtime.h"
+#include "framework/runtime/StringFunctions.h"
+
+#include <QHeaderView>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <utility>
+
+namespace fw {
+namespace {
+
+// Order keys of one column's texts (AppendNaturalKey), in one buffer, with each key's first
+// eight bytes past what all keys share kept apart: most comparisons end on those.
+class TextKeys {
+public:
+    bool Built() const { return !starts_.empty(); }
+
+    void Build(const Column<String>& texts, int32_t count)
+    {
+        starts_.reserve(size_t(count) + 1);
+        for (int32_t r = 0; r < count; ++r) {
+            starts_.push_back(bytes_.size());
+            AppendNaturalKey(texts[size_t(r)].view(), bytes_);
+        }
+        starts_.push_back(bytes_.size());
+        shared_ = SharedPrefix(count);
+        heads_.resize(size_t(count));
+        for (int32_t r = 0; r < count; ++r) {
+            uint64_t head = 0;
+            size_t from = starts_[size_t(r)] + shared_, end = starts_[size_t(r) + 1];
+            for (size_t k = 0; k < 8; ++k)
+                head = head << 8 | (from + k < end ? static_cast<unsigned char>(bytes_[from + k]) : 0u);
+            heads_[size_t(r)] = head;
+        }
+    }
+
+    // A shorter key is the smaller where it is the other's beginning, so the zeros that pad a
+    // head can only make two heads equal, never put them in the wrong order.
+    int Compare(int32_t a, int32_t b, const Column<String>& texts) const
+    {
+        if (heads_[size_t(a)] != heads_[size_t(b)])
+            return heads_[size_t(a)] < heads_[size_t(b)] ? -1 : 1;
+        size_t sa = starts_[size_t(a)], ea = starts_[size_t(a) + 1];
+        size_t sb = starts_[size_t(b)], eb = starts_[size_t(b) + 1];
+        size_t seen = shared_ + 8, common = std::min(ea - sa, eb - sb);
+        if (common > seen)
+            if (int c = std::memcmp(bytes_.data() + sa + seen, bytes_.data() + sb + seen, common - seen))
+                return c < 0 ? -1 : 1;
+        if (ea - sa != eb - sb)
+            return ea - sa < eb - sb ? -1 : 1;
+        int c = texts[size_t(a)].view().compare(texts[size_t(b)].view());
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+
+private:
+    size_t SharedPrefix(int32_t count) const
+    {
+        if (count == 0)
+            return 0;
+        size_t shared = starts_[1] - starts_[0];
+        const char* first = bytes_.data();
+        for (int32_t r = 1; r < count && shared > 0; ++r) {
+            const char* key = bytes_.data() + starts_[size_t(r)];
+            size_t n = std::min(shared, starts_[size_t(r) + 1] - starts_[size_t(r)]), k = 0;
+            while (k < n && first[k] == key[k])
+                ++k;
+            shared = k;
+        }
+        return shared;
+    }
+
+    std::string bytes_;
+    std::vector<size_t> starts_;
+    std::vector<uint64_t> heads_;
+    size_t shared_ = 0;
+};
+
+// How many rows a merge places between two looks at the event loop (each look costs a
+// reading of the clock; the loop itself turns only every 15 ms or so).
+constexpr size_t kRowsBetweenTurns = 2048;
+
+// A bottom-up merge sort that ends and stays in bounds whatever the comparison answers: each
+// pass only merges neighbouring runs, and a merge writes every row of its two runs exactly
+// once. Runs already in order, or in reverse order as wholes, are moved without a merge, so
+// sorting a sorted list or reversing it costs few comparisons. `turn` is called every few
+// thousand rows; when it answers false the sort stops and the result is of no use.
+template <typename Compare, typename Turn>
+bool MergeSort(std::vector<int32_t>& v, Compare& cmp, Turn& turn)
+{
+    const size_t n = v.size();
+    std::vector<int32_t> tmp(n);
+    size_t placed = 0, nextTurn = kRowsBetweenTurns;
+    auto due = [&] {
+        if (placed < nextTurn)
+            return true;
+        nextTurn = placed + kRowsBetweenTurns;
+        return turn();
+    };
+    for (size_t width = 1; width < n; width *= 2) {
+        for (size_t lo = 0; lo < n; lo += 2 * width) {
+            size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+            auto from = v.begin(), to = tmp.begin();
+            if (mid == hi || cmp(v[mid - 1], v[mid]) <= 0) {
+                std::copy(from + lo, from + hi, to + lo);
+            } else if (cmp(v[lo], v[hi - 1]) > 0) {
+                std::copy(from + lo, from + mid, std::copy(from + mid, from + hi, to + lo));
+            } else {
+                size_t i = lo, j = mid, k = lo;
+                while (i < mid && j < hi) {
+                    tmp[k++] = cmp(v[i], v[j]) <= 0 ? v[i++] : v[j++];
+                    ++placed;
+                    if (!due())
+                        return false;
+                }
+                std::copy(from + i, from + mid, to + k);
+                std::copy(from + j, from + hi, to + k + (mid - i));
+            }
+            placed += hi - lo;
+            if (!due())
+                return false;
+        }
+        v.swap(tmp);
+    }
+    return true;
+}
+
+} // namespace
+
+void Listbox::HeadingClicked(int32_t column)
+{
+    if (column < 0 || column >= columns_)
+        return;
+    if (holds_ > 0) {
+        heldClick_ = column;
+        return;
+    }
+    int32_t direction = column == sortColumn_ ? -sortDirection_ : (directions_[column] < 0 ? -1 : 1);
+    Sort(column, direction);
+}
+
+Listbox::OrderHold::OrderHold(Listbox& list) : list_(list)
+{
+    ++list_->holds_;
+}
+
+Listbox::OrderHold::~OrderHold()
+{
+    if (--list_->holds_ > 0 || list_->heldClick_ < 0 || RuntimeQuitting())
+        return;
+    int32_t column = std::exchange(list_->heldClick_, -1);
+    RuntimeDispatch([&] { list_->HeadingClicked(column); });
+}
+
+void Listbox::Sort(int32_t column, int32_t direction)
+{
+    if (column < 0 || column >= columns_)
+        return;
+    AnnouncePendingRows();
+    // A heading click while the sort runs waits for it, as it waits for an export.
+    OrderHold hold(*this);
+    int sign = direction < 0 ? -1 : 1;
+    std::vector<int32_t> order;
+    if (SortedOrder(column, sign, order))
+        ApplyOrder(order, column, sign);
+}
+
+// The rows' new order, or false when the list changed under the sort (a scan started while the
+// event loop ran) or the program is quitting: then the list keeps the order it has.
+bool Listbox::SortedOrder(int32_t column, int sign, std::vector<int32_t>& order)
+{
+    Ref<Listbox> self(*this);
+    Ref<Window> window(GetWindow());
+    Ref<Delegate> handler(const_cast<Delegate*>(Handler("CompareRows")));
+    BoundCompareCall ask = handler ? handler->BindCompare(*this) : BoundCompareCall();
+    const uint64_t generation = generation_;
+    TextKeys keys;
+    bool stale = false;
+    auto compare = [&](int32_t a, int32_t b) -> int {
+        if (stale)
+            return 0;
+        if (ask) {
+            int32_t result = 0;
+            bool answered = ask(a, b, column, result);
+            if (generation_ != generation) { // the handler changed the rows
+                stale = true;
+                return 0;
+            }
+            if (answered)
+                return result > 0 ? sign : result < 0 ? -sign : 0;
+        }
+        if (!keys.Built())
+            keys.Build(data_->cells[size_t(column)], data_->count);
+        return sign * keys.Compare(a, b, data_->cells[size_t(column)]);
+    };
+    auto turn = [&] {
+        if (RuntimeBackgroundTask())
+            stale = stale || generation_ != generation || RuntimeQuitting();
+        return !stale;
+    };
+    order.resize(size_t(data_->count));
+    std::iota(order.begin(), order.end(), 0);
+    return MergeSort(order, compare, turn) && !stale;
+}
+
+void Listbox::ApplyOrder(const std::vector<int32_t>& order, int32_t column, int sign)
+{
+    int32_t selected = listIndex_;
+    data_->Permute(order);
+    ++generation_;
+    sortColumn_ = column;
+    sortDirection_ = sign;
+    ListView* v = NativeListView(*this);
+    if (!v)
+        return;
+    quietSelection_ = true;
+    model_->Reset();
+    listIndex_ = -1;
+    if (selected >= 0) {
+        int32_t now = static_cast<int32_t>(std::find(order.begin(), order.end(), selected) - order.begin());
+        SetListIndex(now);
+        listIndex_ = now;
+    }
+    quietSelection_ = false;
+    v->horizontalHeader()->setSortIndicatorShown(true);
+    v->horizontalHeader()->setSortIndicator(column, sign > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+} // namespace fw
