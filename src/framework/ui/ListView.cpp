@@ -153,16 +153,6 @@ QModelIndex ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
     return model()->index(action == MoveHome ? 0 : rows - 1, std::max(currentIndex().column(), 0));
 }
 
-// A key that moves the selection always selects the row it reaches: Ctrl with a key would
-// otherwise take the selection away from the row that is already selected.
-QItemSelectionModel::SelectionFlags ListView::selectionCommand(const QModelIndex& index, const QEvent* event) const
-{
-    if (event && event->type() == QEvent::KeyPress)
-        return index.isValid() ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
-                               : QItemSelectionModel::NoUpdate;
-    return QTableView::selectionCommand(index, event);
-}
-
 void ListView::paintEvent(QPaintEvent* e)
 {
     QTableView::paintEvent(e);

@@ -38,7 +38,6 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     bool viewportEvent(QEvent* e) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override;
 
 private:
     void PaintEmptyArea();
