@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 
 using list_support::Column;
@@ -187,6 +188,95 @@ TEST(ListSort, AnyAnswerOfTheComparisonEndsTheSortWithEveryRowKept)
                 ASSERT_EQ(list->Cell(r, 2).str(), std::to_string(n));
             }
         }
+    });
+    EXPECT_TRUE(run.messages.empty());
+}
+
+namespace {
+
+// A comparison slow enough that a sort of a few thousand rows lets the event loop turn.
+bool SlowByNumber(fw::Listbox& list, int32_t a, int32_t b, int32_t column, int32_t& result)
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(10);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    result = 0;
+    if (column != 0)
+        return false;
+    result = list.CellTag(a, 0).ToInt32() > list.CellTag(b, 0).ToInt32() ? 1 : -1;
+    return true;
+}
+
+std::vector<TestRow> Scrambled(int n)
+{
+    std::vector<TestRow> rows;
+    for (int i = 0; i < n; ++i) {
+        int number = (i * 7919) % n;
+        rows.push_back({std::to_string(number), number, "n" + std::to_string(n - number)});
+    }
+    return rows;
+}
+
+} // namespace
+
+// While a long sort lets the window answer, the list keeps its order, a heading click waits
+// for the sort and is then carried out, and nothing of it is lost.
+TEST(ListSort, AHeadingClickDuringASortWaitsForIt)
+{
+    constexpr int kRows = 2000;
+    int calls = 0, callsAtClick = -1;
+    std::string firstAtClick;
+    auto run = RunCounting([&](CountingWindow1& w) {
+        fw::Ref<fw::Listbox> list = w.FileList();
+        std::string first;
+        w.compare = [&](int32_t a, int32_t b, int32_t column, int32_t& result) {
+            if (++calls == 1) // a click that comes while the sort runs
+                QTimer::singleShot(0, [&] {
+                    callsAtClick = calls;
+                    firstAtClick = list->Cell(0, 0).str();
+                    harness::ClickHeading(list, 1);
+                    EXPECT_EQ(list->Cell(0, 0).str(), first) << "the click waits";
+                });
+            return SlowByNumber(*list, a, b, column, result);
+        };
+        Fill(w, Scrambled(kRows));
+        first = list->Cell(0, 0).str();
+        harness::ClickHeading(list, 0);
+        EXPECT_GT(callsAtClick, 0);
+        EXPECT_LT(callsAtClick, calls);
+        EXPECT_EQ(firstAtClick, first);
+        std::vector<std::string> names = Column(w, 1);
+        ASSERT_EQ(names.size(), size_t(kRows));
+        EXPECT_EQ(names.front(), "n1");
+        EXPECT_EQ(names.back(), "n" + std::to_string(kRows));
+    });
+    EXPECT_TRUE(run.messages.empty());
+}
+
+// Rows replaced while a sort lets the event loop run (a scan started meanwhile) are left as
+// they came: the sort's order belonged to the rows before them.
+TEST(ListSort, RowsReplacedDuringASortAreLeftInTheirOwnOrder)
+{
+    constexpr int kRows = 2000;
+    bool replaced = false, armed = false;
+    auto run = RunCounting([&](CountingWindow1& w) {
+        fw::Ref<fw::Listbox> list = w.FileList();
+        w.compare = [&](int32_t a, int32_t b, int32_t column, int32_t& result) {
+            if (!replaced && !armed) {
+                armed = true;
+                QTimer::singleShot(0, [&] {
+                    replaced = true;
+                    Fill(w, {{"b", 2, "x"}, {"c", 3, "y"}, {"a", 1, "z"}});
+                });
+            }
+            return SlowByNumber(*list, a, b, column, result);
+        };
+        Fill(w, Scrambled(kRows));
+        harness::ClickHeading(list, 0);
+        EXPECT_TRUE(replaced);
+        EXPECT_EQ(Column(w, 0), (std::vector<std::string>{"b", "c", "a"}));
+        harness::ClickHeading(list, 0);
+        EXPECT_EQ(Column(w, 0), (std::vector<std::string>{"a", "b", "c"}));
     });
     EXPECT_TRUE(run.messages.empty());
 }

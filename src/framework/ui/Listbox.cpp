@@ -72,8 +72,11 @@ std::unique_ptr<ControlPeer> Listbox::CreatePeer()
         QModelIndexList rows = view->selectionModel()->selectedRows();
         SelectionChangedByView(rows.isEmpty() ? -1 : rows.first().row());
     });
-    QObject::connect(view->horizontalHeader(), &QHeaderView::sectionClicked, peer.get(),
-                     [this](int c) { RuntimeDispatch([&] { HeadingClicked(c); }); });
+    // The sort runs once the header has finished with the click: a long sort lets the event
+    // loop run, and a header still inside its own click would let no other click through.
+    QObject::connect(
+        view->horizontalHeader(), &QHeaderView::sectionClicked, peer.get(),
+        [this](int c) { RuntimeDispatch([&] { HeadingClicked(c); }); }, Qt::QueuedConnection);
     QObject::connect(view->horizontalHeader(), &QHeaderView::sectionResized, peer.get(),
                      [this](int c, int, int size) { ColumnResizedByUser(c, size); });
     QObject::connect(view, &QTableView::doubleClicked, peer.get(), [this] { RaiseSimple("DoubleClick"); });
