@@ -25,14 +25,23 @@ namespace {
 // eight bytes past what all keys share kept apart: most comparisons end on those.
 class TextKeys {
 public:
-    bool Built() const { return !starts_.empty(); }
+    bool Built() const { return built_; }
 
-    void Build(const Column<String>& texts, int32_t count)
+    // The texts lie wherever the rows' strings were made, so each is fetched ahead of its turn:
+    // waiting for one at a time would cost more than making all the keys. `turn` is called
+    // between stretches of rows; false from it stops the building.
+    template <typename Turn>
+    bool Build(const Column<String>& texts, int32_t count, Turn& turn)
     {
+        constexpr int32_t kAhead = 16, kStretch = 16384;
         starts_.reserve(size_t(count) + 1);
         for (int32_t r = 0; r < count; ++r) {
+            if (r + kAhead < count)
+                __builtin_prefetch(texts[size_t(r + kAhead)].data());
             starts_.push_back(bytes_.size());
             AppendNaturalKey(texts[size_t(r)].view(), bytes_);
+            if (r % kStretch == kStretch - 1 && !turn())
+                return false;
         }
         starts_.push_back(bytes_.size());
         shared_ = SharedPrefix(count);
@@ -44,6 +53,8 @@ public:
                 head = head << 8 | (from + k < end ? static_cast<unsigned char>(bytes_[from + k]) : 0u);
             heads_[size_t(r)] = head;
         }
+        built_ = true;
+        return true;
     }
 
     // A shorter key is the smaller where it is the other's beginning, so the zeros that pad a
@@ -85,6 +96,7 @@ private:
     std::vector<size_t> starts_;
     std::vector<uint64_t> heads_;
     size_t shared_ = 0;
+    bool built_ = false;
 };
 
 // How many rows a merge places between two looks at the event loop (each look costs a
@@ -187,6 +199,11 @@ bool Listbox::SortedOrder(int32_t column, int sign, std::vector<int32_t>& order)
     const uint64_t generation = generation_;
     TextKeys keys;
     bool stale = false;
+    auto turn = [&] {
+        if (RuntimeBackgroundTask())
+            stale = stale || generation_ != generation || RuntimeQuitting();
+        return !stale;
+    };
     auto compare = [&](int32_t a, int32_t b) -> int {
         if (stale)
             return 0;
@@ -200,14 +217,9 @@ bool Listbox::SortedOrder(int32_t column, int sign, std::vector<int32_t>& order)
             if (answered)
                 return result > 0 ? sign : result < 0 ? -sign : 0;
         }
-        if (!keys.Built())
-            keys.Build(data_->cells[size_t(column)], data_->count);
+        if (!keys.Built() && !keys.Build(data_->cells[size_t(column)], data_->count, turn))
+            return 0;
         return sign * keys.Compare(a, b, data_->cells[size_t(column)]);
-    };
-    auto turn = [&] {
-        if (RuntimeBackgroundTask())
-            stale = stale || generation_ != generation || RuntimeQuitting();
-        return !stale;
     };
     order.resize(size_t(data_->count));
     std::iota(order.begin(), order.end(), 0);
