@@ -21,8 +21,8 @@
 namespace fw {
 namespace {
 
-// Order keys of one column's texts (AppendNaturalKey), in one buffer, with each key's first
-// eight bytes past what all keys share kept apart: most comparisons end on those.
+// Order keys of one column's texts (AppendNaturalKey) by slot, in one buffer, with each key's
+// first eight bytes past what all keys share kept apart: most comparisons end on those.
 class TextKeys {
 public:
     bool Built() const { return built_; }
@@ -219,7 +219,8 @@ bool Listbox::SortedOrder(int32_t column, int sign, std::vector<int32_t>& order)
         }
         if (!keys.Built() && !keys.Build(data_->cells[size_t(column)], data_->count, turn))
             return 0;
-        return sign * keys.Compare(a, b, data_->cells[size_t(column)]);
+        const std::vector<int32_t>& slotOf = data_->slotOf;
+        return sign * keys.Compare(slotOf[size_t(a)], slotOf[size_t(b)], data_->cells[size_t(column)]);
     };
     order.resize(size_t(data_->count));
     std::iota(order.begin(), order.end(), 0);
@@ -229,7 +230,7 @@ bool Listbox::SortedOrder(int32_t column, int sign, std::vector<int32_t>& order)
 void Listbox::ApplyOrder(const std::vector<int32_t>& order, int32_t column, int sign)
 {
     int32_t selected = listIndex_;
-    data_->Permute(order);
+    data_->Reorder(order);
     ++generation_;
     sortColumn_ = column;
     sortDirection_ = sign;

@@ -162,7 +162,7 @@ String Listbox::CellOutside(int32_t row, int32_t column) const
 void Listbox::SetCell(int32_t row, int32_t column, const String& text)
 {
     CheckCell(row, column);
-    data_->cells[column][row] = text;
+    data_->Cell(row, column) = text;
     ++generation_;
     if (ListModel* m = model_; m && row < m->shown)
         emit m->dataChanged(m->index(row, column), m->index(row, column));
@@ -182,7 +182,7 @@ void Listbox::SetCellTag(int32_t row, int32_t column, const Variant& tag)
     auto& t = data_->tags[column];
     if (!t)
         t = std::make_unique<Column<Variant>>(data_->count);
-    (*t)[row] = tag;
+    (*t)[size_t(data_->slotOf[size_t(row)])] = tag;
     ++generation_;
 }
 

@@ -29,7 +29,7 @@ public:
     String Cell(int32_t row, int32_t column) const
     {
         if (Inside(row, column))
-            return data_->cells[column][row];
+            return data_->Cell(row, column);
         return CellOutside(row, column);
     }
     void SetCell(int32_t row, int32_t column, const String& text);
@@ -37,13 +37,13 @@ public:
     // changes. Outside the list it is empty, as Cell's is for row -1.
     std::string_view CellText(int32_t row, int32_t column) const
     {
-        return Inside(row, column) ? data_->cells[column][row].view() : std::string_view();
+        return Inside(row, column) ? data_->Cell(row, column).view() : std::string_view();
     }
     // The tag itself, not a copy: a sort reads two tags at each of its many comparisons.
     const Variant& CellTag(int32_t row, int32_t column) const
     {
         if (Inside(row, column) && data_->tags[column])
-            return (*data_->tags[column])[row];
+            return (*data_->tags[size_t(column)])[size_t(data_->slotOf[size_t(row)])];
         return CellTagOutside(row, column);
     }
     void SetCellTag(int32_t row, int32_t column, const Variant& tag);
