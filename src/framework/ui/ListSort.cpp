@@ -33,7 +33,7 @@ public:
     template <typename Turn>
     bool Build(const Column<String>& texts, int32_t count, Turn& turn)
     {
-        constexpr int32_t kAhead = 16, kStretch = 16384;
+        constexpr int32_t kAhead = 16, kStretch = 4096;
         starts_.reserve(size_t(count) + 1);
         for (int32_t r = 0; r < count; ++r) {
             if (r + kAhead < count)
@@ -44,7 +44,8 @@ public:
                 return false;
         }
         starts_.push_back(bytes_.size());
-        shared_ = SharedPrefix(count);
+        if (!SharedPrefix(count, turn))
+            return false;
         heads_.resize(size_t(count));
         for (int32_t r = 0; r < count; ++r) {
             uint64_t head = 0;
@@ -52,6 +53,8 @@ public:
             for (size_t k = 0; k < 8; ++k)
                 head = head << 8 | (from + k < end ? static_cast<unsigned char>(bytes_[from + k]) : 0u);
             heads_[size_t(r)] = head;
+            if (r % (16 * kStretch) == 16 * kStretch - 1 && !turn())
+                return false;
         }
         built_ = true;
         return true;
@@ -76,20 +79,22 @@ public:
     }
 
 private:
-    size_t SharedPrefix(int32_t count) const
+    // How many bytes every key begins with (a folder's path in the last column, say).
+    template <typename Turn>
+    bool SharedPrefix(int32_t count, Turn& turn)
     {
-        if (count == 0)
-            return 0;
-        size_t shared = starts_[1] - starts_[0];
+        shared_ = count > 0 ? starts_[1] - starts_[0] : 0;
         const char* first = bytes_.data();
-        for (int32_t r = 1; r < count && shared > 0; ++r) {
+        for (int32_t r = 1; r < count && shared_ > 0; ++r) {
             const char* key = bytes_.data() + starts_[size_t(r)];
-            size_t n = std::min(shared, starts_[size_t(r) + 1] - starts_[size_t(r)]), k = 0;
+            size_t n = std::min(shared_, starts_[size_t(r) + 1] - starts_[size_t(r)]), k = 0;
             while (k < n && first[k] == key[k])
                 ++k;
-            shared = k;
+            shared_ = k;
+            if (r % 65536 == 0 && !turn())
+                return false;
         }
-        return shared;
+        return true;
     }
 
     std::string bytes_;
