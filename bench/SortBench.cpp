@@ -18,6 +18,7 @@
 
 #include <fstream>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace bench {
@@ -43,7 +44,7 @@ const Click kClicks[] = {
 
 struct SortFigure {
     const Click* click = nullptr;
-    double ms = 0, baselineMs = 0;
+    double ms = 0, cpuMs = 0, baselineMs = 0;
     LoopGapProbe::Gap gap;
     bool ordered = false;
 };
@@ -55,6 +56,23 @@ void WriteKeys(Window1& w, int column, const std::string& path)
     std::ofstream out(path, std::ios::binary);
     for (int32_t r = 0; r < list->ListCount(); ++r)
         out << list->CellText(r, column) << '\n';
+}
+
+double ThreadCpuMs()
+{
+    rusage u{};
+    ::getrusage(RUSAGE_THREAD, &u);
+    return (double(u.ru_utime.tv_sec) + double(u.ru_stime.tv_sec)) * 1000 +
+           (double(u.ru_utime.tv_usec) + double(u.ru_stime.tv_usec)) / 1000;
+}
+
+// The machine's load, for reading the figures: other work on it stretches every pause.
+std::string LoadAverage()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string one;
+    in >> one;
+    return one.empty() ? "unknown" : one;
 }
 
 bool InOrder(Window1& w, int column)
@@ -87,10 +105,12 @@ SortFigure TimeClick(Window1& w, const Click& click, const std::string& scratch)
     LoopGapProbe probe;
     probe.Start();
     auto start = Clock::now();
+    double cpu = ThreadCpuMs();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, header->height() / 2));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // the sort the click asked for
     view->viewport()->repaint();
     f.ms = MsBetween(start, Clock::now());
+    f.cpuMs = ThreadCpuMs() - cpu;
     probe.Stop();
     f.gap = probe.Longest();
     f.ordered = InOrder(w, click.column);
@@ -150,10 +170,11 @@ void RunSortSection()
         !Check(rows == counts.images, Format("the list holds %s rows", Thousands(counts.images).c_str())))
         return;
 
+    Note("load average when the sorts ended: " + LoadAverage());
     Figure("", "click to repainted list", "baseline: the same keys through GNU sort");
     for (const SortFigure& f : figures) {
         Check(f.ordered, Format("the list is in order after \"%s\"", f.click->what));
-        Figure(f.click->what, Format("%.0f ms", f.ms),
+        Figure(f.click->what, Format("%.0f ms (%.0f ms CPU)", f.ms, f.cpuMs),
                Format("sort %s %.0f ms  -> x%.2f", f.click->column == 0 ? "-n" : "-V", f.baselineMs,
                       f.ms / f.baselineMs));
         Figure("  longest event-loop gap", Format("%.1f ms", f.gap.ms),

@@ -65,8 +65,6 @@ public:
     void Resize(int32_t columns);
     void Append(const String& first);
     void Clear();
-    // Row i becomes the row that was at order[i].
-    void Reorder(const std::vector<int32_t>& order);
 };
 
 } // namespace fw

@@ -35,6 +35,7 @@ public:
     {
         constexpr int32_t kAhead = 16, kStretch = 4096;
         starts_.reserve(size_t(count) + 1);
+        bytes_.reserve(size_t(count) * 24); // pages are taken only as the keys fill them
         for (int32_t r = 0; r < count; ++r) {
             if (r + kAhead < count)
                 __builtin_prefetch(texts[size_t(r + kAhead)].data());
@@ -46,13 +47,13 @@ public:
         starts_.push_back(bytes_.size());
         if (!SharedPrefix(count, turn))
             return false;
-        heads_.resize(size_t(count));
+        heads_.reserve(size_t(count));
         for (int32_t r = 0; r < count; ++r) {
             uint64_t head = 0;
             size_t from = starts_[size_t(r)] + shared_, end = starts_[size_t(r) + 1];
             for (size_t k = 0; k < 8; ++k)
                 head = head << 8 | (from + k < end ? static_cast<unsigned char>(bytes_[from + k]) : 0u);
-            heads_[size_t(r)] = head;
+            heads_.push_back(head);
             if (r % (16 * kStretch) == 16 * kStretch - 1 && !turn())
                 return false;
         }
@@ -104,6 +105,21 @@ private:
     bool built_ = false;
 };
 
+// Fills v with f(0) ... f(n - 1), a stretch at a time between turns of the event loop: the
+// first writing of a million entries costs thousands of page faults, too long for one turn.
+template <typename F, typename Turn>
+bool FillInStretches(std::vector<int32_t>& v, size_t n, F f, Turn& turn)
+{
+    v.clear();
+    v.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        v.push_back(f(i));
+        if ((i & 0xFFFF) == 0xFFFF && !turn())
+            return false;
+    }
+    return true;
+}
+
 // How many rows a merge places between two looks at the event loop (each look costs a
 // reading of the clock; the loop itself turns only every 15 ms or so).
 constexpr size_t kRowsBetweenTurns = 2048;
@@ -114,10 +130,9 @@ constexpr size_t kRowsBetweenTurns = 2048;
 // sorting a sorted list or reversing it costs few comparisons. `turn` is called every few
 // thousand rows; when it answers false the sort stops and the result is of no use.
 template <typename Compare, typename Turn>
-bool MergeSort(std::vector<int32_t>& v, Compare& cmp, Turn& turn)
+bool MergeSort(std::vector<int32_t>& v, std::vector<int32_t>& tmp, Compare& cmp, Turn& turn)
 {
     const size_t n = v.size();
-    std::vector<int32_t> tmp(n);
     size_t placed = 0, nextTurn = kRowsBetweenTurns;
     auto due = [&] {
         if (placed < nextTurn)
@@ -188,14 +203,15 @@ void Listbox::Sort(int32_t column, int32_t direction)
     // A heading click while the sort runs waits for it, as it waits for an export.
     OrderHold hold(*this);
     int sign = direction < 0 ? -1 : 1;
-    std::vector<int32_t> order;
-    if (SortedOrder(column, sign, order))
-        ApplyOrder(order, column, sign);
+    std::vector<int32_t> slotOf;
+    if (SortedOrder(column, sign, slotOf))
+        ApplyOrder(slotOf, column, sign);
 }
 
-// The rows' new order, or false when the list changed under the sort (a scan started while the
-// event loop ran) or the program is quitting: then the list keeps the order it has.
-bool Listbox::SortedOrder(int32_t column, int sign, std::vector<int32_t>& order)
+// The rows' new order as the slot of each row, or false when the list changed under the sort
+// (a scan started while the event loop ran) or the program is quitting: then the list keeps
+// the order it has.
+bool Listbox::SortedOrder(int32_t column, int sign, std::vector<int32_t>& slotOf)
 {
     Ref<Listbox> self(*this);
     Ref<Window> window(GetWindow());
@@ -224,18 +240,27 @@ bool Listbox::SortedOrder(int32_t column, int sign, std::vector<int32_t>& order)
         }
         if (!keys.Built() && !keys.Build(data_->cells[size_t(column)], data_->count, turn))
             return 0;
-        const std::vector<int32_t>& slotOf = data_->slotOf;
-        return sign * keys.Compare(slotOf[size_t(a)], slotOf[size_t(b)], data_->cells[size_t(column)]);
+        const std::vector<int32_t>& rows = data_->slotOf;
+        return sign * keys.Compare(rows[size_t(a)], rows[size_t(b)], data_->cells[size_t(column)]);
     };
-    order.resize(size_t(data_->count));
-    std::iota(order.begin(), order.end(), 0);
-    return MergeSort(order, compare, turn) && !stale;
+    const size_t n = size_t(data_->count);
+    std::vector<int32_t> order;
+    if (!FillInStretches(order, n, [](size_t i) { return int32_t(i); }, turn) ||
+        !FillInStretches(slotOf, n, [](size_t) { return 0; }, turn) || !MergeSort(order, slotOf, compare, turn) ||
+        stale)
+        return false;
+    // Row i now shows what row order[i] showed; the buffer the merge used takes the new map.
+    const std::vector<int32_t>& before = data_->slotOf;
+    for (size_t i = 0; i < n; ++i)
+        slotOf[i] = before[size_t(order[i])];
+    return true;
 }
 
-void Listbox::ApplyOrder(const std::vector<int32_t>& order, int32_t column, int sign)
+void Listbox::ApplyOrder(std::vector<int32_t>& slotOf, int32_t column, int sign)
 {
     int32_t selected = listIndex_;
-    data_->Reorder(order);
+    int32_t selectedSlot = selected >= 0 ? data_->slotOf[size_t(selected)] : -1;
+    data_->slotOf.swap(slotOf);
     ++generation_;
     sortColumn_ = column;
     sortDirection_ = sign;
@@ -246,7 +271,8 @@ void Listbox::ApplyOrder(const std::vector<int32_t>& order, int32_t column, int 
     model_->Reset();
     listIndex_ = -1;
     if (selected >= 0) {
-        int32_t now = static_cast<int32_t>(std::find(order.begin(), order.end(), selected) - order.begin());
+        const std::vector<int32_t>& rows = data_->slotOf;
+        int32_t now = static_cast<int32_t>(std::find(rows.begin(), rows.end(), selectedSlot) - rows.begin());
         SetListIndex(now);
         listIndex_ = now;
     }

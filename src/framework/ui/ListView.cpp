@@ -41,14 +41,6 @@ void ListData::Clear()
     count = 0;
 }
 
-void ListData::Reorder(const std::vector<int32_t>& order)
-{
-    std::vector<int32_t> next(order.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        next[i] = slotOf[size_t(order[i])];
-    slotOf.swap(next);
-}
-
 int ListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown; }
 
 int ListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : owner_.ColumnCount(); }

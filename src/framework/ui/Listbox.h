@@ -110,8 +110,8 @@ private:
     String CellOutside(int32_t row, int32_t column) const;
     const Variant& CellTagOutside(int32_t row, int32_t column) const;
     void CheckCell(int32_t row, int32_t column) const;
-    bool SortedOrder(int32_t column, int sign, std::vector<int32_t>& order);
-    void ApplyOrder(const std::vector<int32_t>& order, int32_t column, int sign);
+    bool SortedOrder(int32_t column, int sign, std::vector<int32_t>& slotOf);
+    void ApplyOrder(std::vector<int32_t>& slotOf, int32_t column, int sign);
     void ScheduleAnnounce();
 
     std::unique_ptr<ListData> data_;
