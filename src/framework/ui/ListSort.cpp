@@ -4,8 +4,8 @@
 // "CompareRows" handler first, bound once for the whole sort, and compares the texts only when
 // the handler leaves the pair to the list; the texts are then compared by keys made once per
 // row. The sort lets the event loop run while it works, and holds the list's order meanwhile:
-// the rows are moved only once their new order is known, and only if the list is still the one
-// that was sorted.
+// the new order takes the old one's place at once when it is known, and only if the list is
+// still the one that was sorted.
 #include "ListboxPrivate.h"
 #include "Window.h"
 #include "framework/runtime/Runtime.h"
@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <utility>
 
 namespace fw {
