@@ -28,7 +28,8 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
 bench: build
-	QT_QPA_PLATFORM=offscreen $(BUILD)/zorlin-bench
+	mkdir -p docs
+	QT_QPA_PLATFORM=offscreen $(BUILD)/zorlin-bench --markdown docs/benchmarks.md
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DZORLIN_SANITIZE=ON -DZORLIN_BENCH=OFF

@@ -1,6 +1,7 @@
-// zorlin-bench [startup] [scan] [export] [sort]
+// zorlin-bench [--markdown FILE] [section...]
 // Runs the named sections (all of them without arguments) and prints each figure beside a
-// baseline measured in the same run, and PASS or MISS for each goal.
+// baseline measured in the same run, and PASS or MISS for each goal; the closing table of goals
+// also goes to FILE when one is given.
 #include "BenchSupport.h"
 #include "Sections.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 void Usage()
 {
-    std::fprintf(stderr, "usage: zorlin-bench [startup] [scan] [export] [sort]\n");
+    std::fprintf(stderr, "usage: zorlin-bench [--markdown FILE] [section...]\n");
 }
 
 } // namespace
@@ -32,8 +33,14 @@ int main(int argc, char** argv)
         {"scan", &bench::RunScanSection},
         {"export", &bench::RunExportSection},
         {"sort", &bench::RunSortSection},
+        {"dicom", &bench::RunDicomSection},
     };
     std::vector<std::string> chosen(argv + 1, argv + argc);
+    std::string markdown;
+    if (chosen.size() >= 2 && chosen[0] == "--markdown") {
+        markdown = chosen[1];
+        chosen.erase(chosen.begin(), chosen.begin() + 2);
+    }
     for (const std::string& name : chosen) {
         bool known = false;
         for (const auto& s : sections)
@@ -56,6 +63,8 @@ int main(int argc, char** argv)
     }
     bench::ReleaseApplication();
     bench::PrintSummary();
+    if (!markdown.empty())
+        bench::WriteMarkdownReport(markdown);
     std::printf("  (total %.1f s)\n", bench::MsBetween(start, bench::Clock::now()) / 1000);
     return bench::AnyCheckFailed() ? 1 : 0;
 }

@@ -50,9 +50,16 @@ Stats Summarize(std::vector<double> values)
 namespace {
 
 struct GoalLine {
+    std::string section;
     bool met;
     std::string text;
 };
+
+std::string& CurrentSection()
+{
+    static std::string section;
+    return section;
+}
 
 std::vector<GoalLine>& Goals()
 {
@@ -94,6 +101,7 @@ void Heading(const std::string& title)
 {
     std::printf("\n== %s ==\n", title.c_str());
     std::fflush(stdout);
+    CurrentSection() = title;
 }
 
 void Note(const std::string& text)
@@ -116,7 +124,7 @@ void Goal(bool met, const std::string& what, const std::string& measured)
     std::string text = what + ": " + measured;
     std::printf("  [%s] %s\n", met ? "PASS" : "MISS", text.c_str());
     std::fflush(stdout);
-    Goals().push_back({met, text});
+    Goals().push_back({CurrentSection(), met, text});
 }
 
 bool Check(bool ok, const std::string& what)
@@ -129,11 +137,23 @@ bool Check(bool ok, const std::string& what)
     return ok;
 }
 
+std::string SummaryTable()
+{
+    // Each goal's text carries its figure and the baseline measured beside it.
+    std::string table = "| Section | Goal: figure beside its baseline | Result |\n|---|---|---|\n";
+    for (const GoalLine& g : Goals()) {
+        std::string text = g.text;
+        for (size_t at = text.find('|'); at != std::string::npos; at = text.find('|', at + 2))
+            text.replace(at, 1, "\\|");
+        table += "| " + g.section + " | " + text + " | " + (g.met ? "PASS" : "MISS") + " |\n";
+    }
+    return table;
+}
+
 void PrintSummary()
 {
-    Heading("Summary");
-    for (const GoalLine& g : Goals())
-        std::printf("  [%s] %s\n", g.met ? "PASS" : "MISS", g.text.c_str());
+    Heading("Summary: every goal beside its baseline");
+    std::printf("%s", SummaryTable().c_str());
     if (CheckFailed())
         std::printf("  Some of the benchmark's own checks failed; see above.\n");
     std::fflush(stdout);

@@ -42,6 +42,10 @@ void Goal(bool met, const std::string& what, const std::string& measured);
 // run's figures meaningless and the exit status non-zero.
 bool Check(bool ok, const std::string& what);
 void PrintSummary();
+// The goals so far as a Markdown table, one row each, under the section that measured it.
+std::string SummaryTable();
+// Writes the table with a description of this machine (docs/benchmarks.md).
+void WriteMarkdownReport(const std::string& path);
 bool AnyCheckFailed();
 
 // ---- Scratch space ----

@@ -6,6 +6,7 @@ void RunStartupSection();
 void RunScanSection();
 void RunExportSection();
 void RunSortSection();
+void RunDicomSection();
 
 // The child process of the start-up section: "startup-child app" runs the program,
 // "startup-child qt" an empty window; either writes one line at its first expose and quits.

@@ -118,7 +118,7 @@ void RunStartupSection()
     Figure("time to the first expose, max", Format("%.1f ms", a.max), Format("%.1f ms", q.max));
     Figure("program above the baseline (medians)", Format("%+.1f ms (x%.2f)", a.median - q.median, a.median / q.median));
     Goal(a.median <= 250, "start-up to the main window's first expose <= 250 ms (median)",
-         Format("%.1f ms", a.median));
+         Format("%.1f ms beside an empty Qt window's %.1f ms", a.median, q.median));
 }
 
 } // namespace bench

@@ -1,5 +1,6 @@
 // Writes the fuzzers' seed inputs, one folder per target under the corpus root: the window's
-// property records and small pictures of each format Qt can write.
+// property records, small pictures of each format Qt can write, and the DICOM test fixtures.
+#include "pictures/DicomFixtures.h"
 #include "window/PropertyRecords.h"
 
 #include <QBuffer>
@@ -44,5 +45,10 @@ int main(int argc, char** argv)
         std::ofstream out(pictures + "/seed." + format, std::ios::binary);
         out.write(bytes.constData(), bytes.size());
     }
+    const std::string dicom = root + "/Dicom";
+    std::filesystem::create_directories(dicom);
+    for (const dicom_fixtures::Fixture& fixture : dicom_fixtures::AllFixtures())
+        if (!dicom_fixtures::WriteDicom(fixture, dicom + "/" + fixture.name + ".dcm"))
+            std::fprintf(stderr, "could not write the DICOM seed %s\n", fixture.name.c_str());
     return 0;
 }

@@ -8,18 +8,8 @@ using namespace fw;
 using namespace Module1;
 
 namespace {
-// The framework's conversion of a double to a 32-bit integer: to the nearest, halves away
-// from zero, clamped to the Int32 range.
-int32_t ToInteger(double d)
-{
-    if (!(d == d))
-        return 0;
-    if (d >= 2147483647.0)
-        return INT32_MAX;
-    if (d <= -2147483648.0)
-        return INT32_MIN;
-    return static_cast<int32_t>(d < 0 ? d - 0.5 : d + 0.5);
-}
+// Every size and position of the fit becomes an integer at once, by the framework's conversion.
+int32_t ToInteger(double d) { return DoubleToInt32(d); }
 } // namespace
 
 void Window1::UpdatePreview()

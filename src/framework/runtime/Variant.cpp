@@ -26,18 +26,19 @@ double Variant::ToDoubleSlow() const
     return 0;
 }
 
-int32_t Variant::ToInt32Slow() const
+int32_t DoubleToInt32(double d)
 {
-    double d = ToDouble();
     if (std::isnan(d))
         return 0;
-    d = std::nearbyint(d);
+    d = std::round(d);
     if (d >= std::numeric_limits<int32_t>::max())
         return std::numeric_limits<int32_t>::max();
     if (d <= std::numeric_limits<int32_t>::min())
         return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(d);
 }
+
+int32_t Variant::ToInt32Slow() const { return DoubleToInt32(ToDouble()); }
 
 String Variant::ToString() const
 {

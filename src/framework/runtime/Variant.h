@@ -8,6 +8,10 @@
 
 namespace fw {
 
+// The one conversion of a double to a 32-bit integer, wherever the program needs it: to the
+// nearest integer, halves away from zero, clamped to the Int32 range, NaN to 0.
+int32_t DoubleToInt32(double d);
+
 class Variant {
 public:
     Variant() = default;
@@ -20,7 +24,7 @@ public:
 
     bool IsNil() const;
     bool IsInteger() const { return std::holds_alternative<int32_t>(v_); }
-    // A double rounds to the nearest integer; text is parsed.
+    // A double converts with DoubleToInt32; text is parsed.
     int32_t ToInt32() const
     {
         if (auto* i = std::get_if<int32_t>(&v_))

@@ -204,8 +204,25 @@ void Window::SetMenuBar(const Ref<MenuBar>& bar)
     ApplySize();
 }
 
+namespace {
+std::function<void(MouseCursor)>& CursorObserver()
+{
+    static std::function<void(MouseCursor)> observer;
+    return observer;
+}
+} // namespace
+
+namespace testing {
+void SetMouseCursorObserver(std::function<void(MouseCursor)> observer)
+{
+    CursorObserver() = std::move(observer);
+}
+} // namespace testing
+
 void Window::SetMouseCursor(MouseCursor c)
 {
+    if (CursorObserver())
+        CursorObserver()(c);
     if (c == cursor_)
         return;
     cursor_ = c;

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 namespace fw {
 
 class ContentWidget : public QWidget {
@@ -39,5 +41,11 @@ inline QWidget* WindowContent(const Window& w)
 {
     return w.Host() ? w.Host()->Content() : nullptr;
 }
+
+namespace testing {
+// Told of every cursor a window is asked to show, the same one again included, so a test can
+// see when the program makes the user wait; nullptr stops it.
+void SetMouseCursorObserver(std::function<void(MouseCursor)> observer);
+} // namespace testing
 
 } // namespace fw

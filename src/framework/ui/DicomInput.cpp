@@ -1,0 +1,146 @@
+// The mapped file as DCMTK input streams, and the look of a bare dataset.
+#include "DicomInput.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcistrmb.h>
+
+#include <cctype>
+#include <cstring>
+
+namespace fw::codecs {
+namespace {
+
+constexpr Uint32 kLoadedAtOnce = 4096; // longer values stay in the mapping until asked for
+
+// A buffer stream over the mapping that, unlike DCMTK's own, can be opened again at any
+// offset, so DCMTK leaves long values where they are. A compressed (deflated) dataset can't be
+// entered in the middle, so its values are read at once.
+class MappedStream : public DcmInputBufferStream {
+public:
+    MappedStream(const uint8_t* data, size_t size, offile_off_t start) : data_(data), size_(size)
+    {
+        setBuffer(data, offile_off_t(size));
+        setEos();
+        if (start > 0)
+            skip(start);
+    }
+
+    DcmInputStreamFactory* newFactory() const override;
+
+    OFCondition installCompressionFilter(E_StreamCompression type) override
+    {
+        OFCondition result = DcmInputBufferStream::installCompressionFilter(type);
+        filtered_ = filtered_ || result.good();
+        return result;
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    bool filtered_ = false;
+};
+
+class MappedStreamFactory : public DcmInputStreamFactory {
+public:
+    MappedStreamFactory(const uint8_t* data, size_t size, offile_off_t offset) : data_(data), size_(size), offset_(offset) {}
+    DcmInputStream* create() const override { return new MappedStream(data_, size_, offset_); }
+    DcmInputStreamFactory* clone() const override { return new MappedStreamFactory(*this); }
+    DcmInputStreamFactoryType ident() const override { return DFT_DcmInputFileStreamFactory; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    offile_off_t offset_;
+};
+
+DcmInputStreamFactory* MappedStream::newFactory() const
+{
+    return filtered_ ? nullptr : new MappedStreamFactory(data_, size_, tell());
+}
+
+// ---- A bare dataset's first elements ----
+
+struct Element {
+    uint16_t group = 0, number = 0;
+    size_t next = 0; // offset of the following element
+};
+
+uint16_t Read16(const uint8_t* p, bool big) { return big ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]); }
+
+uint32_t Read32(const uint8_t* p, bool big)
+{
+    return big ? uint32_t(Read16(p, true)) << 16 | Read16(p + 2, true) : uint32_t(Read16(p + 2, false)) << 16 | Read16(p, false);
+}
+
+bool LongVr(const uint8_t* vr)
+{
+    static const char* const kLong[] = {"OB", "OD", "OF", "OL", "OV", "OW", "SQ", "SV", "UC", "UN", "UR", "UT", "UV"};
+    for (const char* v : kLong)
+        if (std::memcmp(vr, v, 2) == 0)
+            return true;
+    return false;
+}
+
+// One element header at `at`: explicit when `explicitVr`, its value wholly inside the file
+// (a sequence of undefined length ends the look with what was seen).
+bool ReadElement(const uint8_t* data, size_t size, size_t at, bool explicitVr, bool big, Element& e)
+{
+    if (size < at + 8)
+        return false;
+    const uint8_t* p = data + at;
+    e.group = Read16(p, big);
+    e.number = Read16(p + 2, big);
+    uint64_t length = 0, header = 8;
+    if (!explicitVr) {
+        length = Read32(p + 4, big);
+    } else if (!std::isupper(p[4]) || !std::isupper(p[5])) {
+        return false;
+    } else if (LongVr(p + 4)) {
+        if (size < at + 12)
+            return false;
+        header = 12;
+        length = Read32(p + 8, big);
+    } else {
+        length = Read16(p + 6, big);
+    }
+    if (length == 0xFFFFFFFFu) {
+        e.next = size;
+        return true;
+    }
+    e.next = at + header + length;
+    return e.next <= size;
+}
+
+bool TwoElements(const uint8_t* data, size_t size, bool explicitVr, bool big)
+{
+    Element first, second;
+    if (!ReadElement(data, size, 0, explicitVr, big, first) || (first.group != 0x0002 && first.group != 0x0008))
+        return false;
+    if (first.next >= size)
+        return first.next == size && size > 8;
+    if (!ReadElement(data, size, first.next, explicitVr, big, second))
+        return false;
+    return second.group > first.group || (second.group == first.group && second.number > first.number);
+}
+
+} // namespace
+
+bool ReadMapped(const uint8_t* data, size_t size, DcmFileFormat& format)
+{
+    MappedStream stream(data, size, 0);
+    format.transferInit();
+    OFCondition result = format.read(stream, EXS_Unknown, EGL_noChange, kLoadedAtOnce);
+    format.transferEnd();
+    return result.good() && format.getDataset() != nullptr;
+}
+
+bool LooksLikeBareDataset(const uint8_t* data, size_t size)
+{
+    if (!data || size < 16)
+        return false;
+    return TwoElements(data, size, true, false) || TwoElements(data, size, false, false) ||
+           TwoElements(data, size, true, true);
+}
+
+} // namespace fw::codecs
