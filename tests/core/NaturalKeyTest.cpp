@@ -27,19 +27,19 @@ int ByKeys(const std::string& a, const std::string& b)
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
-// Texts made of the pieces where the two comparisons could part: digits with and without
+// Texts made of the parts where the two comparisons could part: digits with and without
 // leading zeros, letters of both cases, characters just below and above the digits, accented
 // letters in both cases, bytes that are not UTF-8, and numbers of 255 digits and more.
 std::string RandomText(std::mt19937& random)
 {
-    static const std::vector<std::string> pieces = {
+    static const std::vector<std::string> parts = {
         "0", "00", "1", "9", "10", "007", "255", "a", "A", "z", "Z", "/", ":", " ", ".", "_",
         "\xc3\xa9", "\xc3\x89", "\xc3\x9f", "\xe2\x82\xac", "\xf0\x9f\x99\x82", "\xff", "\xc3", "\x80",
         std::string(300, '7'), "1" + std::string(299, '0'), std::string(257, '3'), std::string(255, '5'),
     };
     std::string s;
     for (size_t n = random() % 6; n > 0; --n)
-        s += pieces[random() % pieces.size()];
+        s += parts[random() % parts.size()];
     return s;
 }
 
