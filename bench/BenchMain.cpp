@@ -32,6 +32,7 @@ int main(int argc, char** argv)
         {"startup", &bench::RunStartupSection},
         {"scan", &bench::RunScanSection},
         {"export", &bench::RunExportSection},
+        {"sort", &bench::RunSortSection},
         {"dicom", &bench::RunDicomSection},
         {"quit", &bench::RunQuitSection},
     };

@@ -5,6 +5,7 @@ namespace bench {
 void RunStartupSection();
 void RunScanSection();
 void RunExportSection();
+void RunSortSection();
 void RunDicomSection();
 void RunQuitSection();
 

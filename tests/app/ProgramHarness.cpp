@@ -64,6 +64,7 @@ void ClickHeading(const fw::Ref<fw::Listbox>& list, int column)
     QHeaderView* header = view->horizontalHeader();
     int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, header->height() / 2));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // the sort the click asked for
 }
 
 void AnswerDialogs(std::vector<std::string> answers)

@@ -286,4 +286,64 @@ int NaturalCompare(std::string_view a, std::string_view b)
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
+namespace {
+
+// Appends a character in UTF-8, whose byte order is the order of the code points.
+void AppendOrdered(char32_t c, std::string& out)
+{
+    if (c < 0x80) {
+        out.push_back(char(c));
+    } else if (c < 0x800) {
+        out.push_back(char(0xC0 | (c >> 6)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(char(0xE0 | (c >> 12)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (c >> 18)));
+        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    }
+}
+
+} // namespace
+
+// A run of digits becomes "0" (it meets other characters as any digit does), its length
+// without leading zeros (one byte below 255, else 255 and four bytes), then those digits: so a
+// longer number sorts after a shorter one and numbers of one length by their digits.
+void AppendNaturalKey(std::string_view s, std::string& key)
+{
+    auto digit = [&](size_t k) { return k < s.size() && s[k] >= '0' && s[k] <= '9'; };
+    for (size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80 && !digit(i)) {
+            key.push_back(char(c >= 'A' && c <= 'Z' ? c + 32 : c));
+            ++i;
+            continue;
+        }
+        if (c >= 0x80) {
+            AppendOrdered(Fold(Decode(s, i)), key);
+            continue;
+        }
+        while (i < s.size() && s[i] == '0' && digit(i + 1))
+            ++i;
+        size_t end = i;
+        while (digit(end))
+            ++end;
+        size_t length = s[i] == '0' ? 0 : end - i;
+        key.push_back('0');
+        if (length < 255) {
+            key.push_back(char(length));
+        } else {
+            key.push_back(char(255));
+            for (int shift = 24; shift >= 0; shift -= 8)
+                key.push_back(char((uint64_t(length) >> shift) & 0xFF));
+        }
+        key.append(s.substr(end - length, length));
+        i = end;
+    }
+}
+
 } // namespace fw

@@ -15,10 +15,8 @@ bool Variant::IsNil() const
     return false;
 }
 
-double Variant::ToDouble() const
+double Variant::ToDoubleSlow() const
 {
-    if (auto* i = std::get_if<int32_t>(&v_))
-        return *i;
     if (auto* d = std::get_if<double>(&v_))
         return *d;
     if (auto* s = std::get_if<String>(&v_))

@@ -31,12 +31,18 @@ public:
             return *i;
         return ToInt32Slow();
     }
-    double ToDouble() const;
+    double ToDouble() const
+    {
+        if (auto* i = std::get_if<int32_t>(&v_))
+            return *i;
+        return ToDoubleSlow();
+    }
     String ToString() const;
     Ref<Object> ToObject() const; // nil for anything but an object
 
 private:
     int32_t ToInt32Slow() const;
+    double ToDoubleSlow() const;
     std::variant<std::monostate, int32_t, double, String, Ref<Object>> v_;
 };
 

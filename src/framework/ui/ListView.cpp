@@ -27,6 +27,7 @@ void ListData::Append(const String& first)
     for (auto& t : tags)
         if (t)
             t->emplace_back();
+    slotOf.push_back(count);
     ++count;
 }
 
@@ -36,25 +37,8 @@ void ListData::Clear()
         Column<String>().swap(c);
     for (auto& t : tags)
         t.reset();
+    std::vector<int32_t>().swap(slotOf);
     count = 0;
-}
-
-void ListData::Permute(const std::vector<int32_t>& order)
-{
-    for (auto& c : cells) {
-        Column<String> sorted;
-        for (int32_t i : order)
-            sorted.push_back(std::move(c[i]));
-        c.swap(sorted);
-    }
-    for (auto& t : tags) {
-        if (!t)
-            continue;
-        auto sorted = std::make_unique<Column<Variant>>();
-        for (int32_t i : order)
-            sorted->push_back(std::move((*t)[i]));
-        t = std::move(sorted);
-    }
 }
 
 int ListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown; }
@@ -65,7 +49,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= owner_.ListCount())
         return {};
-    const String& s = owner_.Data().cells[index.column()][index.row()];
+    const String& s = owner_.Data().Cell(index.row(), index.column());
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
@@ -138,6 +122,19 @@ bool ListView::viewportEvent(QEvent* e)
     if (e->type() == QEvent::Resize)
         owner_.ApplyColumnWidths();
     return handled;
+}
+
+// The list selects whole rows, so Home and End (with Ctrl or without) go to the first and the
+// last row, where a table would go to the first and the last column of the same row.
+QModelIndex ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    if (action != MoveHome && action != MoveEnd)
+        return QTableView::moveCursor(action, modifiers);
+    owner_.AnnouncePendingRows();
+    int rows = model()->rowCount();
+    if (rows == 0)
+        return {};
+    return model()->index(action == MoveHome ? 0 : rows - 1, std::max(currentIndex().column(), 0));
 }
 
 void ListView::paintEvent(QPaintEvent* e)

@@ -72,8 +72,11 @@ std::unique_ptr<ControlPeer> Listbox::CreatePeer()
         QModelIndexList rows = view->selectionModel()->selectedRows();
         SelectionChangedByView(rows.isEmpty() ? -1 : rows.first().row());
     });
-    QObject::connect(view->horizontalHeader(), &QHeaderView::sectionClicked, peer.get(),
-                     [this](int c) { RuntimeDispatch([&] { HeadingClicked(c); }); });
+    // The sort runs once the header has finished with the click: a long sort lets the event
+    // loop run, and a header still inside its own click would let no other click through.
+    QObject::connect(
+        view->horizontalHeader(), &QHeaderView::sectionClicked, peer.get(),
+        [this](int c) { RuntimeDispatch([&] { HeadingClicked(c); }); }, Qt::QueuedConnection);
     QObject::connect(view->horizontalHeader(), &QHeaderView::sectionResized, peer.get(),
                      [this](int c, int, int size) { ColumnResizedByUser(c, size); });
     QObject::connect(view, &QTableView::doubleClicked, peer.get(), [this] { RaiseSimple("DoubleClick"); });
@@ -88,6 +91,7 @@ void Listbox::AddRow(const String& firstCell)
     if (data_->count == INT32_MAX)
         throw OutOfBoundsException("The list cannot hold more rows.");
     data_->Append(firstCell);
+    ++generation_;
     lastIndex_ = data_->count - 1;
     ScheduleAnnounce();
 }
@@ -125,16 +129,19 @@ void Listbox::AnnouncePendingRows()
         v->viewport()->update();
 }
 
+// Emptying the list is the program's doing, not a choice of the user: it raises no "Change",
+// so that a flag armed by an earlier press cannot turn it into an empty selection.
 void Listbox::DeleteAllRows()
 {
-    bool hadSelection = listIndex_ >= 0;
     data_->Clear();
+    ++generation_;
     lastIndex_ = -1;
     listIndex_ = -1;
-    if (ListModel* m = model_)
+    if (ListModel* m = model_) {
+        quietSelection_ = true;
         m->Reset();
-    if (hadSelection)
-        RaiseSimple("Change");
+        quietSelection_ = false;
+    }
 }
 
 void Listbox::CheckCell(int32_t row, int32_t column) const
@@ -155,16 +162,18 @@ String Listbox::CellOutside(int32_t row, int32_t column) const
 void Listbox::SetCell(int32_t row, int32_t column, const String& text)
 {
     CheckCell(row, column);
-    data_->cells[column][row] = text;
+    data_->Cell(row, column) = text;
+    ++generation_;
     if (ListModel* m = model_; m && row < m->shown)
         emit m->dataChanged(m->index(row, column), m->index(row, column));
 }
 
-Variant Listbox::CellTagOutside(int32_t row, int32_t column) const
+const Variant& Listbox::CellTagOutside(int32_t row, int32_t column) const
 {
+    static const Variant nil;
     if (row != -1)
         CheckCell(row, column);
-    return Variant();
+    return nil;
 }
 
 void Listbox::SetCellTag(int32_t row, int32_t column, const Variant& tag)
@@ -173,7 +182,8 @@ void Listbox::SetCellTag(int32_t row, int32_t column, const Variant& tag)
     auto& t = data_->tags[column];
     if (!t)
         t = std::make_unique<Column<Variant>>(data_->count);
-    (*t)[row] = tag;
+    (*t)[size_t(data_->slotOf[size_t(row)])] = tag;
+    ++generation_;
 }
 
 void Listbox::SetListIndex(int32_t row)
@@ -210,6 +220,7 @@ void Listbox::SetColumnCount(int32_t n)
     int before = columns_;
     columns_ = n;
     data_->Resize(n);
+    ++generation_;
     types_.resize(n, 0);
     directions_.resize(n, 1);
     headings_.resize(n);

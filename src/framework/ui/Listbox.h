@@ -29,7 +29,7 @@ public:
     String Cell(int32_t row, int32_t column) const
     {
         if (Inside(row, column))
-            return data_->cells[column][row];
+            return data_->Cell(row, column);
         return CellOutside(row, column);
     }
     void SetCell(int32_t row, int32_t column, const String& text);
@@ -37,12 +37,13 @@ public:
     // changes. Outside the list it is empty, as Cell's is for row -1.
     std::string_view CellText(int32_t row, int32_t column) const
     {
-        return Inside(row, column) ? data_->cells[column][row].view() : std::string_view();
+        return Inside(row, column) ? data_->Cell(row, column).view() : std::string_view();
     }
-    Variant CellTag(int32_t row, int32_t column) const
+    // The tag itself, not a copy: a sort reads two tags at each of its many comparisons.
+    const Variant& CellTag(int32_t row, int32_t column) const
     {
-        if (Inside(row, column))
-            return data_->tags[column] ? (*data_->tags[column])[row] : Variant();
+        if (Inside(row, column) && data_->tags[column])
+            return (*data_->tags[size_t(column)])[size_t(data_->slotOf[size_t(row)])];
         return CellTagOutside(row, column);
     }
     void SetCellTag(int32_t row, int32_t column, const Variant& tag);
@@ -107,9 +108,10 @@ private:
         return uint32_t(row) < uint32_t(data_->count) && uint32_t(column) < uint32_t(columns_);
     }
     String CellOutside(int32_t row, int32_t column) const;
-    Variant CellTagOutside(int32_t row, int32_t column) const;
+    const Variant& CellTagOutside(int32_t row, int32_t column) const;
     void CheckCell(int32_t row, int32_t column) const;
-    int CompareRows(int32_t a, int32_t b, int32_t column);
+    bool SortedOrder(int32_t column, int sign, std::vector<int32_t>& slotOf);
+    void ApplyOrder(std::vector<int32_t>& slotOf, int32_t column, int sign);
     void ScheduleAnnounce();
 
     std::unique_ptr<ListData> data_;
@@ -123,6 +125,8 @@ private:
     int32_t holds_ = 0;          // OrderHolds alive
     int32_t heldClick_ = -1;     // the column of a heading click that waits for them
     int32_t sortDirection_ = 0;
+    uint64_t generation_ = 0;    // counts the changes of the rows, so that a sort that lets the
+                                 // event loop run knows whether its rows are still the list's
     std::vector<int32_t> types_, directions_;
     std::vector<String> headings_;
     std::vector<double> shares_; // each column's share of the width, from ColumnWidths

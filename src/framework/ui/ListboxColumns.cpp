@@ -1,4 +1,4 @@
-// Column widths, sorting and cell painting of the Listbox.
+// Column widths and cell painting of the Listbox.
 #include "ControlPeer.h"
 #include "ListboxPrivate.h"
 #include "framework/runtime/Runtime.h"
@@ -13,25 +13,6 @@
 
 namespace fw {
 namespace {
-
-// A merge sort that ends and stays in bounds whatever the comparison answers.
-void MergeSort(std::vector<int32_t>& v, const std::function<int(int32_t, int32_t)>& cmp)
-{
-    std::vector<int32_t> tmp(v.size());
-    for (size_t width = 1; width < v.size(); width *= 2) {
-        for (size_t lo = 0; lo < v.size(); lo += 2 * width) {
-            size_t mid = std::min(lo + width, v.size()), hi = std::min(lo + 2 * width, v.size());
-            size_t i = lo, j = mid, k = lo;
-            while (i < mid && j < hi)
-                tmp[k++] = cmp(v[i], v[j]) <= 0 ? v[i++] : v[j++];
-            while (i < mid)
-                tmp[k++] = v[i++];
-            while (j < hi)
-                tmp[k++] = v[j++];
-        }
-        v.swap(tmp);
-    }
-}
 
 int ListWidth(QTableView* v)
 {
@@ -92,73 +73,6 @@ void Listbox::ColumnResizedByUser(int32_t column, int32_t newSize)
         return;
     // Keep what the user chose as a share, so that it follows later resizes of the list.
     shares_[column] = double(newSize) / std::max(ListWidth(v), 1);
-}
-
-void Listbox::HeadingClicked(int32_t column)
-{
-    if (column < 0 || column >= columns_)
-        return;
-    if (holds_ > 0) {
-        heldClick_ = column;
-        return;
-    }
-    int32_t direction = column == sortColumn_ ? -sortDirection_ : (directions_[column] < 0 ? -1 : 1);
-    Sort(column, direction);
-}
-
-Listbox::OrderHold::OrderHold(Listbox& list) : list_(list)
-{
-    ++list_->holds_;
-}
-
-Listbox::OrderHold::~OrderHold()
-{
-    if (--list_->holds_ > 0 || list_->heldClick_ < 0 || RuntimeQuitting())
-        return;
-    int32_t column = std::exchange(list_->heldClick_, -1);
-    RuntimeDispatch([&] { list_->HeadingClicked(column); });
-}
-
-int Listbox::CompareRows(int32_t a, int32_t b, int32_t column)
-{
-    if (const Delegate* d = Handler("CompareRows")) {
-        int32_t result = 0;
-        Ref<Delegate> keep(const_cast<Delegate*>(d));
-        Ref<RectControl> self(*this);
-        if (std::get<CompareCall>(keep->GetCall())(*self, a, b, column, result))
-            return result;
-    }
-    return NaturalCompare(data_->cells[column][a].view(), data_->cells[column][b].view());
-}
-
-void Listbox::Sort(int32_t column, int32_t direction)
-{
-    if (column < 0 || column >= columns_)
-        return;
-    AnnouncePendingRows();
-    std::vector<int32_t> order(data_->count);
-    std::iota(order.begin(), order.end(), 0);
-    int sign = direction < 0 ? -1 : 1;
-    MergeSort(order, [&](int32_t a, int32_t b) { return sign * CompareRows(a, b, column); });
-    int32_t selected = listIndex_;
-    data_->Permute(order);
-    sortColumn_ = column;
-    sortDirection_ = sign;
-    ListView* v = NativeListView(*this);
-    if (!v)
-        return;
-    ListModel* m = static_cast<ListModel*>(v->model());
-    quietSelection_ = true;
-    m->Reset();
-    listIndex_ = -1;
-    if (selected >= 0) {
-        int32_t now = static_cast<int32_t>(std::find(order.begin(), order.end(), selected) - order.begin());
-        SetListIndex(now);
-        listIndex_ = now;
-    }
-    quietSelection_ = false;
-    v->horizontalHeader()->setSortIndicatorShown(true);
-    v->horizontalHeader()->setSortIndicator(column, sign > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 bool Listbox::RaiseCellBackgroundPaint(Graphics& g, int32_t row, int32_t column)

@@ -37,6 +37,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* e) override;
     bool viewportEvent(QEvent* e) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void PaintEmptyArea();
