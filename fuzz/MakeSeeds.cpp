@@ -1,5 +1,6 @@
 // Writes the fuzzers' seed inputs, one folder per target under the corpus root: the window's
-// property records and small pictures of each format Qt can write.
+// property records, small pictures of each format Qt can write, and PICT files of many kinds.
+#include "pictures/PictFixtures.h"
 #include "window/PropertyRecords.h"
 
 #include <QBuffer>
@@ -42,6 +43,12 @@ int main(int argc, char** argv)
         if (!QImageWriter(&buffer, format).write(image))
             continue;
         std::ofstream out(pictures + "/seed." + format, std::ios::binary);
+        out.write(bytes.constData(), bytes.size());
+    }
+    const std::string picts = root + "/Pict";
+    std::filesystem::create_directories(picts);
+    for (const auto& [name, bytes] : pict_fixtures::PictSeeds()) {
+        std::ofstream out(picts + "/" + name, std::ios::binary);
         out.write(bytes.constData(), bytes.size());
     }
     return 0;

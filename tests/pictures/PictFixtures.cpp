@@ -2,6 +2,7 @@
 #include "pictures/PictFixtures.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace pict_fixtures {
 
@@ -78,7 +79,7 @@ QByteArray PackBits(const QByteArray& row, int unit)
 {
     QByteArray out;
     const int n = int(row.size()) / unit;
-    auto same = [&](int a, int b) { return row.mid(a * unit, unit) == row.mid(b * unit, unit); };
+    auto same = [&](int a, int b) { return std::memcmp(row.constData() + a * unit, row.constData() + b * unit, size_t(unit)) == 0; };
     for (int i = 0; i < n;) {
         int run = 1;
         while (i + run < n && run < 128 && same(i, i + run))
@@ -214,7 +215,7 @@ void WriteBitsOp(PictWriter& w, const BitsOp& op, const QImage& image)
 {
     const bool direct = op.opcode >= 0x9A;
     const int rowBytes = RowBytes(op, image.width());
-    const std::vector<QRgb> palette = PaletteOf(image);
+    const std::vector<QRgb> palette = op.pixMap && op.depth <= 8 ? PaletteOf(image) : std::vector<QRgb>();
     w.Op(op.opcode);
     if (direct)
         w.Long(0xFF);
@@ -244,10 +245,10 @@ void WriteBitsOp(PictWriter& w, const BitsOp& op, const QImage& image)
     }
 }
 
-QByteArray DirectPict(const QImage& image, int packType, int cmpCount)
+QByteArray DirectPict(const QImage& image, int packType, int cmpCount, bool fileHeader)
 {
     Rect16 frame{0, 0, int16_t(image.height()), int16_t(image.width())};
-    PictWriter w(PictWriter::Version::Two, frame);
+    PictWriter w(PictWriter::Version::Two, frame, fileHeader);
     BitsOp op;
     op.packType = packType;
     op.cmpCount = cmpCount;

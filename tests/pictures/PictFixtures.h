@@ -76,13 +76,14 @@ struct QuickTimeOp {
 };
 void WriteQuickTimeOp(PictWriter& w, const QuickTimeOp& op);
 
-// Payloads: Qt's writers, uncompressed rows and the Animation codec.
+// Payloads: Qt's writers (and a GIF writer of our own, which Qt lacks), uncompressed rows and
+// the Animation codec.
 QByteArray EncodeWithQt(const QImage& image, const char* format);
 QByteArray RawPayload(const QImage& image, int depth, const std::vector<QRgb>& palette = {});
 QByteArray AnimationPayload(const QImage& image, int depth, const std::vector<QRgb>& palette = {});
 
 // A picture of `image` as one DirectBitsRect (32 bits, pack type 4) filling the frame.
-QByteArray DirectPict(const QImage& image, int packType = 4, int cmpCount = 3);
+QByteArray DirectPict(const QImage& image, int packType = 4, int cmpCount = 3, bool fileHeader = false);
 // Test images: four quadrants of red, green, blue and white, or a scene of bands.
 QImage Quadrants(int width, int height);
 // Small pictures of many kinds, to seed the fuzzer.

@@ -85,8 +85,52 @@ void WriteQuickTimeOp(PictWriter& w, const QuickTimeOp& op)
     w.Op(op.opcode).Long(uint32_t(b.out.size())).Bytes(b.out);
 }
 
+// Qt reads GIF but does not write it: a GIF of up to four colours whose LZW codes are all
+// literals, a clear code before every second one keeping the codes three bits wide.
+QByteArray GifPayload(const QImage& image)
+{
+    std::vector<QRgb> palette;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (std::find(palette.begin(), palette.end(), image.pixel(x, y)) == palette.end() && palette.size() < 4)
+                palette.push_back(image.pixel(x, y));
+    palette.resize(4, 0xFF000000u);
+    QByteArray out("GIF89a");
+    auto word = [&](int v) { out.append(char(v)).append(char(v >> 8)); };
+    word(image.width()), word(image.height());
+    out.append(char(0x81)).append('\0').append('\0'); // a global table of 4 colours
+    for (QRgb c : palette)
+        out.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
+    out.append(',');
+    word(0), word(0), word(image.width()), word(image.height());
+    out.append('\0').append('\2'); // no local table; LZW codes start at 2 bits (+1)
+    QByteArray codes;
+    uint32_t bits = 0;
+    int count = 0;
+    auto put = [&](int code) {
+        bits |= uint32_t(code) << count;
+        for (count += 3; count >= 8; count -= 8, bits >>= 8)
+            codes.append(char(bits & 0xFF));
+    };
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x, ++n) {
+            if (n % 2 == 0)
+                put(4); // clear
+            put(int(std::find(palette.begin(), palette.end(), image.pixel(x, y)) - palette.begin()));
+        }
+    put(5); // end of information
+    if (count > 0)
+        codes.append(char(bits & 0xFF));
+    for (int at = 0; at < codes.size(); at += 255)
+        out.append(char(std::min<qsizetype>(255, codes.size() - at))).append(codes.mid(at, 255));
+    return out.append('\0').append(';');
+}
+
 QByteArray EncodeWithQt(const QImage& image, const char* format)
 {
+    if (QByteArray(format) == "gif")
+        return GifPayload(image);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

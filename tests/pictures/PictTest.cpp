@@ -227,13 +227,8 @@ TEST(PictCompose, SeveralOperationsInAFrameAwayFromTheOrigin)
     ASSERT_TRUE(p);
     EXPECT_EQ(p->width, 64);
     EXPECT_EQ(p->height, 40);
-    EXPECT_EQ(At(*p, 3, 3), kRed);
-    EXPECT_EQ(At(*p, 30, 18), kRed);
-    EXPECT_EQ(At(*p, 30, 21), kBlue);
-    EXPECT_EQ(At(*p, 34, 10), kYellow);
-    EXPECT_EQ(At(*p, 62, 30), kYellow);
-    EXPECT_EQ(At(*p, 62, 2), kGreen);
-    EXPECT_EQ(At(*p, 58, 2), kYellow);
+    ExpectColours(*p, {{3, 3, kRed}, {30, 18, kRed}, {30, 21, kBlue}, {34, 10, kYellow},
+                       {62, 30, kYellow}, {62, 2, kGreen}, {58, 2, kYellow}});
 }
 
 TEST(PictCompose, AReducedCopyKeepsTheFrameSize)

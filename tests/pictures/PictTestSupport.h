@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <optional>
 
 namespace pict_test {
@@ -41,6 +42,17 @@ inline ::testing::AssertionResult Near(QRgb got, QRgb want, int tolerance = 0)
 
 constexpr QRgb kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kYellow = 0xFFFFFF00u,
                kWhite = 0xFFFFFFFFu, kBlack = 0xFF000000u;
+
+// Colours at points of a decoded picture.
+struct Probe {
+    int x, y;
+    QRgb colour;
+};
+inline void ExpectColours(const DecodedPicture& p, std::initializer_list<Probe> probes)
+{
+    for (const Probe& probe : probes)
+        EXPECT_EQ(At(p, probe.x, probe.y), probe.colour) << "at " << probe.x << "," << probe.y;
+}
 
 // The four quadrants of a Quadrants() picture of w x h, read at their centres.
 inline void ExpectQuadrants(const DecodedPicture& p, int w, int h, int tolerance = 0)

@@ -123,9 +123,13 @@ void Unpack(Cursor packed, size_t unit, uint8_t* out, size_t len)
                 break;
             const uint8_t* value = packed.Here();
             packed.Skip(unit);
-            for (int k = 1 - n; k > 0 && done < len; --k)
-                for (size_t b = 0; b < unit && done < len; ++b)
-                    out[done++] = value[b];
+            const size_t bytes = std::min(size_t(1 - n) * unit, len - done);
+            if (unit == 1)
+                std::memset(out + done, value[0], bytes);
+            else
+                for (size_t b = 0; b < bytes; ++b)
+                    out[done + b] = value[b % unit];
+            done += bytes;
         }
     }
     std::memset(out + done, 0, len - done);

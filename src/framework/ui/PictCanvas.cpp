@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <iterator>
+
+#include <sys/mman.h>
 
 namespace fw::codecs::pict {
 
@@ -122,8 +125,29 @@ bool Region::Walker::Contains(int32_t x, int32_t y) const
     return (past - inside_.begin()) & 1;
 }
 
+namespace {
+
+// A large canvas in huge pages where the system gives them: touching tens of megabytes page by
+// page costs more than all the decoding that fills them.
+QImage NewImage(int width, int height)
+{
+    constexpr size_t kHugePage = size_t(2) << 20;
+    const size_t bytes = size_t(width) * size_t(height) * 4;
+    if (bytes < 4 * kHugePage)
+        return QImage(width, height, QImage::Format_RGB32);
+    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* memory = std::aligned_alloc(kHugePage, rounded);
+    if (!memory)
+        return QImage();
+    ::madvise(memory, rounded, MADV_HUGEPAGE);
+    return QImage(static_cast<uchar*>(memory), width, height, qsizetype(width) * 4, QImage::Format_RGB32,
+                  [](void* m) { std::free(m); }, memory);
+}
+
+} // namespace
+
 Canvas::Canvas(int width, int height, Rect space)
-    : image_(width, height, QImage::Format_RGB32), space_(space), kx_(double(width) / space.Width()),
+    : image_(NewImage(width, height)), space_(space), kx_(double(width) / space.Width()),
       ky_(double(height) / space.Height())
 {
     image_.fill(Qt::white);
