@@ -66,6 +66,19 @@ TEST(PictQuickTime, ScaledByTheMatrixAndCutByTheSourceRectangle)
     EXPECT_EQ(At(*p, 10, 5), kWhite);
 }
 
+TEST(PictQuickTime, ALargeImageIsReadReduced)
+{
+    const QImage image = Quadrants(800, 500);
+    QuickTimeOp op = Image("jpeg", image, EncodeWithQt(image, "jpeg"));
+    op.scale = 0.08; // 800 x 500 into the 64 x 40 frame
+    Budget small;
+    small.maxSide = 32;
+    auto p = Decode(QuickTimePict(op), small);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->width, 64);
+    ExpectQuadrants(*p, 32, 20, 40);
+}
+
 TEST(PictQuickTime, UncompressedRowsAtEachDepth)
 {
     const QImage image = Quadrants(64, 40);
