@@ -19,7 +19,8 @@ void WriteQuadrants(PictWriter& w, int packType = 4)
     WriteBitsOp(w, op, Quadrants(64, 40));
 }
 
-// Every kind of opcode that draws nothing here, each with data of its documented length.
+// Every kind of opcode that draws nothing here, each with data of its documented length. Their
+// data is full of 0x00FF, the end of the picture, so that a length misread ends the walk.
 void WriteSkippedOpcodes(PictWriter& w)
 {
     w.Op(0x00).Op(0x01).Bytes(RectRegion(kFrame)).Op(0x02).Long(0).Long(0).Op(0x03).Word(3).Op(0x04).Byte(1);
@@ -29,11 +30,11 @@ void WriteSkippedOpcodes(PictWriter& w)
     w.Op(0x1B).Word(0).Word(0).Word(0).Op(0x1C).Op(0x1D).Word(1).Word(2).Word(3).Op(0x1E).Op(0x1F).Long(0).Word(0);
     w.Op(0x20).Long(0).Long(0x50005).Op(0x21).Long(0).Op(0x22).Long(0).Word(0x0101).Op(0x23).Word(0x0202);
     w.Op(0x24).Word(3).Byte(1).Byte(2).Byte(3);
-    w.Op(0x28).Long(0x100010).Byte(5).Bytes("Hello").Op(0x29).Byte(4).Byte(3).Bytes("abc");
+    w.Op(0x28).Long(0xFF00FF).Byte(4).Long(0xFF00FF).Op(0x29).Byte(4).Byte(3).Bytes("abc");
     w.Op(0x2A).Byte(4).Byte(2).Bytes("de").Op(0x2B).Byte(1).Byte(1).Byte(1).Bytes("f");
     w.Op(0x2C).Word(7).Word(3).Byte(4).Bytes("Chic").Op(0x2E).Word(8).Long(0).Long(0);
     w.Op(0x30).Rect(kFrame).Op(0x32).Rect(kFrame).Op(0x38).Op(0x40).Rect(kFrame).Op(0x48);
-    w.Op(0x50).Rect(kFrame).Op(0x58).Op(0x60).Rect(kFrame).Word(0).Word(90).Op(0x68).Word(0).Word(45);
+    w.Op(0x50).Rect(kFrame).Op(0x58).Op(0x60).Rect(kFrame).Word(0xFF).Word(0xFF).Op(0x68).Word(0xFF).Word(0xFF);
     w.Op(0x70).Word(18).Rect(kFrame).Long(0).Long(0x100010).Op(0x78);
     w.Op(0x80).Bytes(ShapeRegion(kFrame, [](int x, int y) { return x > y; })).Op(0x88);
     w.Op(0xA0).Word(100).Op(0xA1).Word(498).Word(5).Bytes("12345");

@@ -147,6 +147,8 @@ bool DrawWithQt(const char* format, Cursor data, Placement at, const Region* cli
     if (!size.isValid() || int64_t(size.width()) * size.height() > budget.maxPixels)
         return true; // an image that can't be shown leaves the rest of the picture as it is
     QSize footprint = canvas.Footprint(at.dst);
+    if (footprint.isEmpty())
+        return true; // wholly outside the frame
     double f = std::max(double(footprint.width()) / at.src.Width(), double(footprint.height()) / at.src.Height());
     if (f < 0.5 && reader.supportsOption(QImageIOHandler::ScaledSize)) {
         QSize reduced(std::max(1, int(std::ceil(size.width() * f))), std::max(1, int(std::ceil(size.height() * f))));
