@@ -193,6 +193,28 @@ inline bool Transfer(uint16_t mode, QRgb& c)
     return true;
 }
 
+// One canvas row from a source row: `column` gives each canvas pixel's source column (-1 for
+// none), `pictureX` its drawing coordinate for the clip.
+void WriteRow(QRgb* out, const QRgb* in, const std::vector<int32_t>& column, const std::vector<int32_t>& pictureX,
+              Region::Walker* clip, int32_t y, uint16_t mode)
+{
+    const int32_t* map = column.data();
+    const size_t n = column.size();
+    if (!clip && mode != kSrcOr && mode != kTransparent && mode != kNotSrcCopy) {
+        for (size_t i = 0; i < n; ++i)
+            if (map[i] >= 0)
+                out[i] = in[map[i]] | 0xFF000000u;
+        return;
+    }
+    if (clip)
+        clip->AdvanceTo(y);
+    for (size_t i = 0; i < n; ++i) {
+        QRgb c = map[i] >= 0 ? in[map[i]] : 0;
+        if (map[i] >= 0 && (!clip || clip->Contains(pictureX[i], y)) && Transfer(mode, c))
+            out[i] = c | 0xFF000000u;
+    }
+}
+
 } // namespace
 
 bool Canvas::Compose(RowSource& source, int32_t srcWidth, int32_t srcHeight, Rect src, Rect dst,
@@ -224,23 +246,8 @@ bool Canvas::Compose(RowSource& source, int32_t srcWidth, int32_t srcHeight, Rec
         const QRgb* in = source.Row(sy);
         if (!in)
             return false;
-        QRgb* out = reinterpret_cast<QRgb*>(image_.scanLine(cy)) + cols.from;
-        const int32_t* map = column.data();
-        const int n = cols.to - cols.from;
-        if (!walker && mode != kSrcOr && mode != kTransparent && mode != kNotSrcCopy) {
-            for (int i = 0; i < n; ++i)
-                if (map[i] >= 0)
-                    out[i] = in[map[i]] | 0xFF000000u;
-        } else {
-            auto y = int32_t(std::floor(py));
-            if (walker)
-                walker->AdvanceTo(y);
-            for (int i = 0; i < n; ++i) {
-                QRgb c = map[i] >= 0 ? in[map[i]] : 0;
-                if (map[i] >= 0 && (!walker || walker->Contains(pictureX[size_t(i)], y)) && Transfer(mode, c))
-                    out[i] = c | 0xFF000000u;
-            }
-        }
+        WriteRow(reinterpret_cast<QRgb*>(image_.scanLine(cy)) + cols.from, in, column, pictureX,
+                 walker ? &*walker : nullptr, int32_t(std::floor(py)), mode);
         drawn_ = true;
     }
     return true;
