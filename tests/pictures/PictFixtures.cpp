@@ -201,11 +201,11 @@ void WritePixMapFields(PictWriter& w, const BitsOp& op)
     w.Word(uint16_t(op.depth == 32 ? 8 : op.depth == 16 ? 5 : op.depth)).Long(0).Long(0).Long(0);
 }
 
-void WriteColourTable(PictWriter& w, const std::vector<QRgb>& palette)
+void WriteColourTable(PictWriter& w, const std::vector<QRgb>& palette, bool byPosition)
 {
-    w.Long(0).Word(0).Word(uint16_t(palette.size() - 1));
+    w.Long(0).Word(byPosition ? 0x8000 : 0).Word(uint16_t(palette.size() - 1));
     for (size_t i = 0; i < palette.size(); ++i)
-        w.Word(uint16_t(i)).Word(uint16_t(qRed(palette[i]) * 257)).Word(uint16_t(qGreen(palette[i]) * 257))
+        w.Word(uint16_t(byPosition ? 0 : i)).Word(uint16_t(qRed(palette[i]) * 257)).Word(uint16_t(qGreen(palette[i]) * 257))
             .Word(uint16_t(qBlue(palette[i]) * 257));
 }
 
@@ -223,7 +223,7 @@ void WriteBitsOp(PictWriter& w, const BitsOp& op, const QImage& image)
     if (op.pixMap) {
         WritePixMapFields(w, op);
         if (!direct && op.depth <= 8)
-            WriteColourTable(w, palette);
+            WriteColourTable(w, palette, op.byPosition);
     }
     w.Rect(op.src.bottom > op.src.top ? op.src : op.bounds).Rect(op.dst).Word(op.mode);
     if (op.opcode & 1)

@@ -59,6 +59,7 @@ struct BitsOp {
     Rect16 src, dst;    // empty src: the bounds
     uint16_t mode = 0;
     QByteArray region;  // for the Rgn opcodes
+    bool byPosition = false; // a device colour table: entries by their place, their values 0
 };
 void WriteBitsOp(PictWriter& w, const BitsOp& op, const QImage& image);
 

@@ -90,6 +90,13 @@ TEST(PictHeaders, NotPictures)
     EXPECT_FALSE(Decode(QByteArray(600, '\x11')));
     // A header and nothing drawn: no picture.
     EXPECT_FALSE(Decode(PictWriter(PictWriter::Version::Two, kFrame).Finish()));
+    // Frames upside down, or of no width, with a bitmap in them all the same.
+    for (Rect16 frame : {Rect16{40, 0, 0, 64}, Rect16{0, 64, 40, 0}, Rect16{0, 5, 40, 5}}) {
+        PictWriter w(PictWriter::Version::Two, frame);
+        WriteBitsOp(w, Op(0x9A, 32), Quadrants(64, 40));
+        EXPECT_FALSE(fw::codecs::IsPict(BytesOf(w.Finish())));
+        EXPECT_FALSE(Decode(w.Finish()));
+    }
 }
 
 TEST(PictIndexed, EachDepthPackedAndUnpacked)
@@ -109,6 +116,12 @@ TEST(PictIndexed, EachDepthPackedAndUnpacked)
                     EXPECT_EQ(At(*p, x, y), colours[(x / 16 + y / 20) % 4]);
         }
     }
+    BitsOp device = Op(0x98, 8);
+    device.byPosition = true;
+    auto byPlace = Decode(OneOp(PictWriter::Version::Two, device, image));
+    ASSERT_TRUE(byPlace);
+    EXPECT_EQ(At(*byPlace, 20, 5), kGreen);
+    EXPECT_EQ(At(*byPlace, 40, 30), kYellow);
     BitsOp oneBit = Op(0x98, 1); // a one-bit pixel map with its own two colours
     auto p = Decode(OneOp(PictWriter::Version::Two, oneBit, Quadrants(64, 40).copy(0, 0, 64, 20).scaled(64, 40)));
     ASSERT_TRUE(p);
