@@ -170,3 +170,15 @@ TEST(PictQuickTime, AnUnknownCodecIsLeftOutAndTheWalkGoesOn)
     WriteBitsOp(w, op, Quadrants(64, 40));
     ExpectQuadrants(*Decode(w.Finish()), 64, 40);
 }
+
+TEST(PictQuickTime, TheStandInForReadersWithoutQuickTimeIsSteppedOver)
+{
+    const QImage image = Quadrants(64, 40);
+    PictWriter w(PictWriter::Version::Two, kFrame);
+    WriteQuickTimeOp(w, Image("png ", image, EncodeWithQt(image, "png")));
+    // The stand-in: a frame painted black, behind a pen size of 0x00AE by its length.
+    w.Op(0x0007).Word(0x00AE).Word(2 + 8 + 2 + 6 + 2 + 8);
+    w.Op(0x0031).Rect(kFrame).Op(0x001A).Word(0).Word(0).Word(0).Op(0x0031).Rect(kFrame);
+    w.Op(0x0007).Long(0x10001); // the real pen size
+    ExpectQuadrants(*Decode(w.Finish()), 64, 40);
+}

@@ -183,6 +183,21 @@ bool DrawImage(const Description& d, Cursor data, Placement at, const Region* cl
     return true; // a codec this reader does not know: the image is left out, the picture goes on
 }
 
+// Writers of QuickTime pictures follow the image with what QuickDraw alone should draw instead
+// (a frame and the words that QuickTime is needed), behind a pen size opcode whose width is
+// 0x00AE and whose height counts the bytes of that stand-in. A reader that drew the image steps
+// over it.
+void SkipStandIn(Cursor& in)
+{
+    Cursor peek = in;
+    peek.AlignEven(0);
+    if (peek.U16() != 0x0007 || peek.U16() != 0x00AE)
+        return;
+    uint16_t bytes = peek.U16();
+    if (peek.Skip(bytes))
+        in = peek;
+}
+
 } // namespace
 
 bool DrawQuickTimeOp(Cursor& in, uint16_t opcode, Canvas& canvas, const Budget& budget)
@@ -216,7 +231,10 @@ bool DrawQuickTimeOp(Cursor& in, uint16_t opcode, Canvas& canvas, const Budget& 
     if (!op.Ok() || !ReadDescription(op, d))
         return true; // the opcode's length still lets the walk go on past it
     Cursor data = op.Take(d.dataSize > 0 ? std::min<size_t>(d.dataSize, op.Left()) : op.Left());
-    return DrawImage(d, data, Place(matrix, src, d.width, d.height), mask ? &*mask : nullptr, mode, canvas, budget);
+    if (!DrawImage(d, data, Place(matrix, src, d.width, d.height), mask ? &*mask : nullptr, mode, canvas, budget))
+        return false;
+    SkipStandIn(in);
+    return true;
 }
 
 } // namespace fw::codecs::pict
