@@ -34,6 +34,7 @@ int main(int argc, char** argv)
         {"export", &bench::RunExportSection},
         {"sort", &bench::RunSortSection},
         {"dicom", &bench::RunDicomSection},
+        {"pict", &bench::RunPictSection},
         {"quit", &bench::RunQuitSection},
     };
     std::vector<std::string> chosen(argv + 1, argv + argc);

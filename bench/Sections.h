@@ -8,6 +8,7 @@ void RunExportSection();
 void RunSortSection();
 void RunDicomSection();
 void RunQuitSection();
+void RunPictSection();
 
 // The child process of the start-up section: "startup-child app" runs the program,
 // "startup-child qt" an empty window; either writes one line at its first expose and quits.

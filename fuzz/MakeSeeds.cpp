@@ -1,6 +1,8 @@
 // Writes the fuzzers' seed inputs, one folder per target under the corpus root: the window's
-// property records, small pictures of each format Qt can write, and the DICOM test fixtures.
+// property records, small pictures of each format Qt can write, the DICOM test fixtures and PICT
+// files of many kinds.
 #include "pictures/DicomFixtures.h"
+#include "pictures/PictFixtures.h"
 #include "window/PropertyRecords.h"
 
 #include <QBuffer>
@@ -50,5 +52,11 @@ int main(int argc, char** argv)
     for (const dicom_fixtures::Fixture& fixture : dicom_fixtures::AllFixtures())
         if (!dicom_fixtures::WriteDicom(fixture, dicom + "/" + fixture.name + ".dcm"))
             std::fprintf(stderr, "could not write the DICOM seed %s\n", fixture.name.c_str());
+    const std::string picts = root + "/Pict";
+    std::filesystem::create_directories(picts);
+    for (const auto& [name, bytes] : pict_fixtures::PictSeeds()) {
+        std::ofstream out(picts + "/" + name, std::ios::binary);
+        out.write(bytes.constData(), bytes.size());
+    }
     return 0;
 }
