@@ -27,7 +27,7 @@ struct PrefetchJob {
 namespace {
 
 constexpr int kThreads = 3;
-constexpr int kMaxWaiting = 48;
+using FolderPrefetch::kMaxWaiting;
 
 // The deepest first, as a depth-first walk finishes a subfolder before it takes the next
 // sibling, and at one depth the first started, as siblings are started in the walk's order.
