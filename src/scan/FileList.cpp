@@ -6,6 +6,7 @@
 #include "framework/ui/Dialogs.h"
 #include "window/Window1.h"
 
+#include <string_view>
 #include <vector>
 
 using namespace fw;
@@ -114,8 +115,13 @@ void Window1::AppendFileToList(const Ref<FolderItem>& file)
 {
     if (!file)
         return;
-    std::vector<String> pieces = Split(Trim(file->Name()), ".");
-    const String& extension = pieces.back();
+    // The extension is the last of the pieces that splitting the trimmed name at every "."
+    // gives: what follows its last ".", or the whole trimmed name when it has none. Found
+    // without making the other pieces, which would cost more than the rest of the row.
+    String trimmed = Trim(file->Name());
+    std::string_view name = trimmed.view();
+    size_t dot = name.rfind('.');
+    const String extension(dot == std::string_view::npos ? name : name.substr(dot + 1));
     bool isImage = false;
     for (const String& e : kImageExtensions)
         if (Equals(extension, e)) {

@@ -242,7 +242,8 @@ void FolderItem::ReadAhead()
         const ListEntry& e = d.entries[d.nextPrefetch];
         if (e.GetKind() != Kind::Folder || e.Node() || HasTicket(d.nextPrefetch))
             continue; // links are never read; a node that exists reads for itself
-        d.childTickets.reserve(d.childTickets.size() + 1); // nothing can fail once fd is open
+        if (d.childTickets.size() == d.childTickets.capacity()) // nothing can fail once fd is open
+            d.childTickets.reserve(std::max<size_t>(8, 2 * d.childTickets.size()));
         int at = BorrowFd();
         int fd = at < 0 ? -1 : ::openat(at, CName(e.name), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
