@@ -158,8 +158,12 @@ void RunExportSection()
            Format("cat %.0f MB/s", facts.bytes / 1048576.0 / (c.median / 1000)));
     Figure("longest event-loop gap during the export", Format("%.1f ms", longestGap.ms),
            Format("from %.0f ms into a %.0f ms export", longestGap.startMs, longestGap.totalMs));
-    Goal(ex.median <= 5 * c.median, "export of 1M rows <= 5x cat of the same bytes",
-         Format("x%.2f (%.0f ms vs %.1f ms)", ex.median / c.median, ex.median, c.median));
+    // The export's file is on the disk when it ends, so the fair baseline is cat followed by sync.
+    Goal(ex.median <= 1.5 * cs.median, "export of 1M rows <= 1.5x cat > copy && sync copy of the same bytes",
+         Format("x%.2f (%.0f ms vs %.1f ms; plain cat %.1f ms)", ex.median / cs.median, ex.median, cs.median,
+                c.median));
+    Goal(longestGap.ms <= 50, "no event-loop gap > 50 ms during the export",
+         Format("longest %.1f ms", longestGap.ms));
 }
 
 } // namespace bench

@@ -220,6 +220,45 @@ TreeCounts MakeTree(const std::string& root, int64_t entries, int64_t images, in
     return counts;
 }
 
+TreeCounts MakeLabTree(const std::string& root, int64_t folders, int32_t filesPerFolder, int32_t imagesPerFolder)
+{
+    static const char* const kStains[] = {"HE", "PAS", "Trichrome", "CD3", "CD20", "Ki-67", "Reticulin", "Congo Red",
+                                          "Iron", "GMS"};
+    static const char* const kImages[] = {"%s %s %02d.tif", "%s %s %02d.TIFF", "%s %s %02d.jpg", "%s %s %02d.dcm",
+                                          "%s %s overview %02d.png"};
+    static const char* const kOthers[] = {".DS_Store", "Thumbs.db", "scan %s %s.xml", "notes %s.txt", "%s %s.svs.md5"};
+    constexpr int64_t kSlidesPerCase = 10, kStainsPerSlide = 10;
+    TreeCounts counts;
+    char name[128], slide[32], caseName[32];
+    for (int64_t leaf = 0; leaf < folders; ++leaf) {
+        int64_t c = leaf / (kSlidesPerCase * kStainsPerSlide), sl = leaf / kStainsPerSlide % kSlidesPerCase;
+        const char* stain = kStains[leaf % kStainsPerSlide];
+        std::snprintf(caseName, sizeof caseName, "Case %04lld", (long long)(c + 1));
+        std::snprintf(slide, sizeof slide, "Slide %02lld", (long long)(sl + 1));
+        std::string dir = root + "/" + caseName;
+        for (const std::string& d : {dir, dir + "/" + slide, dir + "/" + slide + "/" + stain})
+            if (::mkdir(d.c_str(), 0755) == 0)
+                ++counts.folders;
+        int fd = ::open((dir + "/" + slide + "/" + stain).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        char first[128] = "";
+        for (int32_t j = 0; j < filesPerFolder && fd >= 0; ++j) {
+            bool image = j < imagesPerFolder;
+            const char* pattern = image ? kImages[j % 5] : kOthers[(j - imagesPerFolder) % 5];
+            std::snprintf(name, sizeof name, pattern, slide, stain, j + 1);
+            // Names of one empty file, as in MakeTree: a scan looks at nothing but names.
+            if (j == 0 ? Touch(fd, name) : ::linkat(fd, first, fd, name, 0) == 0) {
+                if (j == 0)
+                    std::snprintf(first, sizeof first, "%s", name);
+                ++counts.files;
+                counts.images += image;
+            }
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return counts;
+}
+
 TreeCounts WalkTree(const std::string& root)
 {
     TreeCounts counts;

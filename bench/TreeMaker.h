@@ -20,6 +20,11 @@ struct TreeCounts {
 TreeCounts MakeTree(const std::string& root, int64_t entries, int64_t images, int32_t filesPerFolder,
                     uint32_t seed);
 
+// A laboratory archive: deep and narrow, cases of slides of stains, each stain's folder holding
+// `filesPerFolder` files, `imagesPerFolder` of them pictures, the rest side files (notes,
+// scanner metadata, the usual hidden and system files). `folders` stain folders in all.
+TreeCounts MakeLabTree(const std::string& root, int64_t folders, int32_t filesPerFolder, int32_t imagesPerFolder);
+
 // Walks the tree with getdents64 and d_type, the least a walk can do: no sorting, no
 // objects, nothing kept. Counts files and folders below the root.
 TreeCounts WalkTree(const std::string& root);

@@ -6,6 +6,9 @@
 #include "framework/ui/Dialogs.h"
 #include "window/Window1.h"
 
+#include <string_view>
+#include <vector>
+
 using namespace fw;
 using namespace Module1;
 
@@ -53,23 +56,47 @@ void Window1::BuildFileList()
     ParseFolder(folder, Ref<fw::Window>(ImplicitInstance()), flag);
 }
 
-void Window1::ParseFolder(const Ref<FolderItem>& item, const Ref<fw::Window>& window, bool& flag)
+// The walk keeps its own stack of folders, one frame per folder being walked with the number
+// of its next entry, instead of calling itself once per level: trees nested a hundred thousand
+// folders deep would need more than the thread's stack. It makes the very calls a walk that
+// calls itself for each subfolder makes, in the same order: a folder's entries are taken from
+// 1 up to its count, asked afresh before each one; a subfolder's frame goes on top and is
+// walked to its end before its parent takes its next entry, so the rows of a subfolder come
+// at its place among its siblings; the hook runs after every entry, for a subfolder once its
+// whole walk is over (when its frame comes off); and each folder's list repaint comes as its
+// frame comes off, so the innermost folders are repainted first and the chosen one last.
+void Window1::ParseFolder(const Ref<FolderItem>& item, const Ref<fw::Window>&, bool&)
 {
-    if (item->Directory()) {
-        for (int32_t i = 1; item->Count() >= i; ++i) {
+    if (!item->Directory()) {
+        AddFileToList(item);
+        FileList()->Refresh(true);
+        return;
+    }
+    struct Frame {
+        Ref<FolderItem> folder;
+        int32_t next; // the entry the folder's walk takes next, from 1
+    };
+    std::vector<Frame> stack;
+    stack.push_back({item, 1});
+    for (;;) {
+        Frame& top = stack.back();
+        if (top.folder->Count() >= top.next) {
             // One node for the test and the call: a node nobody holds is let go, and making
             // it again costs as much as the rest of the entry's work.
-            Ref<FolderItem> entry = item->Item(i);
-            if (entry->Directory())
-                ParseFolder(entry, window, flag);
-            else
-                AddFileToList(entry);
-            RuntimeBackgroundTask();
+            Ref<FolderItem> entry = top.folder->Item(top.next++);
+            if (entry->Directory()) {
+                stack.push_back({std::move(entry), 1});
+                continue; // the hook for this entry runs when its walk is over
+            }
+            AddFileToList(entry);
+        } else {
+            FileList()->Refresh(true);
+            stack.pop_back();
+            if (stack.empty())
+                return;
         }
-    } else {
-        AddFileToList(item);
+        RuntimeBackgroundTask();
     }
-    FileList()->Refresh(true);
 }
 
 void Window1::AddFileToList(const Ref<FolderItem>& file)
@@ -88,8 +115,13 @@ void Window1::AppendFileToList(const Ref<FolderItem>& file)
 {
     if (!file)
         return;
-    std::vector<String> pieces = Split(Trim(file->Name()), ".");
-    const String& extension = pieces.back();
+    // The extension is the last of the pieces that splitting the trimmed name at every "."
+    // gives: what follows its last ".", or the whole trimmed name when it has none. Found
+    // without making the other pieces, which would cost more than the rest of the row.
+    String trimmed = Trim(file->Name());
+    std::string_view name = trimmed.view();
+    size_t dot = name.rfind('.');
+    const String extension(dot == std::string_view::npos ? name : name.substr(dot + 1));
     bool isImage = false;
     for (const String& e : kImageExtensions)
         if (Equals(extension, e)) {

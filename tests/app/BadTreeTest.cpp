@@ -240,6 +240,36 @@ TEST(BadTree, AFifoNamedAsAPictureIsNeitherListedNorOpened)
     EXPECT_TRUE(run.messages.empty());
 }
 
+TEST(BadTree, LinksToAFifoOrADeviceAreNeitherListedNorOpened)
+{
+    Tree t;
+    t.Make({"y.jpg"});
+    ASSERT_EQ(::mkfifo(t.Path("pipe").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("pipe", t.Path("x.jpg").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/zero", t.Path("zero.tif").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", t.Path("gone.png").c_str()), 0); // leads nowhere: still listed
+    auto run = RunProgram([&](Window1& w) {
+        Scan(w, t.Root());
+        EXPECT_EQ(ListedNames(w), (Names{"gone.png", "y.jpg"}));
+    });
+    EXPECT_TRUE(run.messages.empty());
+}
+
+TEST(BadTree, AChosenFolderThatIsALinkIsWalked)
+{
+    Tree disk, home;
+    disk.Make({"a.jpg", "trip/b.png"});
+    ASSERT_EQ(::symlink(disk.Root().c_str(), home.Path("Pictures").c_str()), 0);
+    ASSERT_EQ(::symlink(home.Root().c_str(), disk.Path("trip/home").c_str()), 0); // and back
+    auto run = RunProgram([&](Window1& w) {
+        Scan(w, home.Path("Pictures"));
+        EXPECT_EQ(ListedNames(w), (Names{"a.jpg", "b.png"}));
+        EXPECT_EQ(w.FolderName()->Text().str(), "Pictures");
+        EXPECT_EQ(ListedRows(w).at(1).grandparent, "Pictures"); // the path the user chose
+    });
+    EXPECT_TRUE(run.messages.empty());
+}
+
 TEST(BadTree, EntriesDeletedWhileTheWalkRunsAreSkipped)
 {
     Tree t;

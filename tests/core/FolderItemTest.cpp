@@ -279,6 +279,48 @@ TEST(FolderItemFifos, FifoIsInvisibleAndNeverOpened)
     ::alarm(0);
 }
 
+// What a link points at decides: a link to a fifo or a device is as invisible as the fifo.
+TEST(FolderItemLinks, LinkToASpecialFileIsInvisibleLikeIt)
+{
+    TempTree tree;
+    ASSERT_EQ(::mkfifo(tree.Path("pipe").c_str(), 0644), 0);
+    tree.Link("pipe", "pipe.jpg");
+    tree.Link("/dev/null", "null.png");
+    tree.Link("pipe.jpg", "twice.jpg"); // a link to the link
+    ::alarm(20); // opening the fifo would block: end the run instead of hanging it
+    Ref<FolderItem> folder = FolderItem::FromPath(tree.Root());
+    for (const char* name : {"pipe.jpg", "null.png", "twice.jpg"}) {
+        Ref<FolderItem> link = ItemNamed(folder, name);
+        ASSERT_FALSE(link.IsNil()) << name;
+        EXPECT_EQ(link->GetKind(), Kind::Other) << name;
+        EXPECT_FALSE(link->Visible()) << name;
+        EXPECT_EQ(FolderItem::FromPath(tree.Path(name))->GetKind(), Kind::Other) << name;
+    }
+    ::alarm(0);
+}
+
+// The user's choice is followed even when it is a link (a Pictures folder on another disk);
+// the links found inside are still not entered.
+TEST(FolderItemLinks, AFolderChosenThroughALinkIsRead)
+{
+    TempTree tree;
+    tree.Folder("disk");
+    tree.File("disk/a.jpg");
+    tree.Folder("disk/sub");
+    tree.Link("..", "disk/sub/up");
+    tree.Link("disk", "Pictures");
+    Ref<FolderItem> chosen = FolderItem::FromPath(tree.Path("Pictures"));
+    EXPECT_EQ(chosen->GetKind(), Kind::LinkToFolder);
+    EXPECT_TRUE(chosen->Directory());
+    EXPECT_EQ(NamesOf(chosen), (std::vector<std::string>{"a.jpg", "sub"}));
+    EXPECT_EQ(chosen->Item(1)->AbsolutePath(), tree.Path("Pictures/a.jpg"));
+    Ref<FolderItem> up = chosen->Item(2)->Item(1);
+    EXPECT_EQ(up->GetKind(), Kind::LinkToFolder);
+    EXPECT_EQ(up->Count(), 0);
+    // Listed in its folder, the same link is not entered.
+    EXPECT_EQ(ItemNamed(FolderItem::FromPath(tree.Root()), "Pictures")->Count(), 0);
+}
+
 TEST(FolderItemChanges, FolderDeletedAfterItsParentWasRead)
 {
     TempTree tree;

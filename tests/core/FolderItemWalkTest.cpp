@@ -2,6 +2,7 @@
 #include "FolderTreeSupport.h"
 
 #include "framework/files/FolderItem.h"
+#include "framework/files/FolderPrefetch.h"
 
 #include <gtest/gtest.h>
 
@@ -117,7 +118,7 @@ TEST(FolderItemDescriptors, ChainDeeperThanTheCacheIsWalkedAndFreed)
         Ref<FolderItem> deepest = FindByName(FolderItem::FromPath(tree.Root()), "pic.jpg");
         ASSERT_FALSE(deepest.IsNil());
         EXPECT_EQ(deepest->AbsolutePath().view(), expected);
-        EXPECT_LE(OpenDescriptorCount(), before + 64 + 48 + 6); // the cache and the read ahead
+        EXPECT_LE(OpenDescriptorCount(), before + 64 + fw::FolderPrefetch::kMaxWaiting + 6); // the cache and the read ahead
         // Every folder above is now out of the cache: asking again reopens the chain.
         EXPECT_TRUE(deepest->Exists());
         Ref<FolderItem> again = FolderItem::FromPath(expected);
@@ -158,9 +159,9 @@ TEST(FolderItemDescriptors, WalkOverThousandsOfFoldersLeavesNoneOpen)
     }
     EXPECT_EQ(folders, 15 + 15 * 15 + 15 * 15 * 15);
     EXPECT_EQ(pictures, 15 * 15);
-    // At most the cache's 64 folders, plus one each for the 48 folders that may be waiting,
+    // At most the cache's 64 folders, plus one each for the folders that may be waiting,
     // read ahead, for the walk to reach them.
-    EXPECT_LE(most, before + 64 + 48 + 6);
+    EXPECT_LE(most, before + 64 + fw::FolderPrefetch::kMaxWaiting + 6);
     EXPECT_TRUE(DescriptorsBackTo(before));
 }
 

@@ -19,39 +19,88 @@
 
 namespace folder_tree {
 
-// Removes name below dirFd and everything in it. Works at any depth, as everything is opened
-// relative to its folder.
-inline void RemoveAt(int dirFd, const char* name)
+// Opens a folder below dirFd for reading, unlocking it first if a test locked it.
+inline int OpenToRemove(int dirFd, const char* name)
 {
     int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        ::unlinkat(dirFd, name, 0);
-        return;
-    }
-    ::fchmod(fd, 0700); // a folder a test locked
-    std::vector<std::pair<std::string, bool>> names;
-    DIR* dir = ::fdopendir(fd);
-    while (const dirent* e = ::readdir(dir)) {
+    if (fd < 0 && errno == EACCES && ::fchmodat(dirFd, name, 0700, 0) == 0)
+        fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0)
+        ::fchmod(fd, 0700);
+    return fd;
+}
+
+// Removes the files of the folder open at fd; the name of one subfolder left, or "".
+inline std::string RemoveFilesIn(int fd)
+{
+    std::string folder;
+    DIR* dir = ::fdopendir(::dup(fd));
+    std::vector<std::string> files;
+    while (const dirent* e = dir ? ::readdir(dir) : nullptr) {
         std::string n = e->d_name;
         if (n == "." || n == "..")
             continue;
         struct stat st;
-        bool folder = ::fstatat(fd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-        names.emplace_back(std::move(n), folder);
+        if (::fstatat(fd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+            folder = n;
+        else
+            files.push_back(n);
     }
-    for (const auto& [n, folder] : names)
-        folder ? RemoveAt(fd, n.c_str()) : (void)::unlinkat(fd, n.c_str(), 0);
-    ::closedir(dir);
-    ::unlinkat(dirFd, name, AT_REMOVEDIR);
+    if (dir)
+        ::closedir(dir);
+    for (const std::string& n : files)
+        ::unlinkat(fd, n.c_str(), 0);
+    return folder;
 }
 
-// A fresh folder under /tmp that other users may enter.
+// Removes name below dirFd and everything in it. Works at any depth without calling itself:
+// it goes down to a folder without subfolders, removes it from its parent (reached by "..")
+// and goes on from there.
+inline void RemoveAt(int dirFd, const char* name)
+{
+    int fd = OpenToRemove(dirFd, name);
+    if (fd < 0) {
+        ::unlinkat(dirFd, name, 0);
+        return;
+    }
+    std::vector<std::string> path = {name};
+    while (fd >= 0) {
+        std::string sub = RemoveFilesIn(fd);
+        if (!sub.empty()) {
+            int next = OpenToRemove(fd, sub.c_str());
+            if (next >= 0) {
+                ::close(fd);
+                fd = next;
+                path.push_back(sub);
+                continue;
+            }
+        }
+        int up = path.size() > 1 ? ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+        ::close(fd);
+        ::unlinkat(path.size() > 1 ? up : dirFd, path.back().c_str(), AT_REMOVEDIR);
+        path.pop_back();
+        fd = up;
+        if (!sub.empty() && fd >= 0)
+            break; // a subfolder that could not be opened: leave the rest rather than loop
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Where trees of hundreds of thousands of folders go: a memory file system where there is one,
+// as removing them from a disk can take a minute.
+inline std::string ParentForLargeTrees()
+{
+    return ::access("/dev/shm", W_OK | X_OK) == 0 ? "/dev/shm" : "/tmp";
+}
+
+// A fresh folder under /tmp (or the folder given) that other users may enter.
 class TempTree {
 public:
-    TempTree()
+    explicit TempTree(const std::string& parent = "/tmp")
     {
-        char pattern[] = "/tmp/zorlin-folders-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
+        std::string pattern = parent + "/zorlin-folders-XXXXXX";
+        const char* made = ::mkdtemp(pattern.data());
         EXPECT_NE(made, nullptr) << std::strerror(errno);
         root_ = made ? made : "/nonexistent";
         ::chmod(root_.c_str(), 0755);

@@ -43,6 +43,10 @@ public:
         Use(d);
     }
 
+    // The descriptors kept now, in no particular order.
+    size_t Size() const { return used_; }
+    CachedDescriptor& At(size_t i) const { return *slots_[i]; }
+
     void Drop(CachedDescriptor& d)
     {
         for (size_t i = 0; i < used_; ++i)

@@ -1,8 +1,6 @@
 #include "FolderItem.h"
 
-#include "DescriptorCache.h"
-#include "FolderListing.h"
-#include "FolderPrefetch.h"
+#include "FolderData.h"
 #include "framework/runtime/StringFunctions.h"
 
 #include <algorithm>
@@ -19,61 +17,14 @@
 #include <unistd.h>
 
 namespace fw {
-namespace {
 
-// Trivially destructible on purpose: a node that outlives static destruction still finds it.
 constinit DescriptorCache gDescriptors;
 
-// Short names live inside the String without a terminating zero; the system calls need one.
-class CName {
-public:
-    explicit CName(const String& s)
-    {
-        if (s.size() < sizeof(buf_)) {
-            std::memcpy(buf_, s.data(), s.size());
-            buf_[s.size()] = 0;
-            p_ = buf_;
-        } else {
-            p_ = s.data(); // longer texts are stored with a zero after them
-        }
-    }
-    operator const char*() const { return p_; }
-
-private:
-    char buf_[8];
-    const char* p_;
-};
-
-String JoinPath(const String& folder, const String& name)
-{
-    std::string path;
-    path.reserve(folder.size() + 1 + name.size());
-    path.append(folder.view());
-    if (path.size() != 1) // the root already ends with its slash
-        path.push_back('/');
-    path.append(name.view());
-    return String(path);
-}
+namespace {
 
 constexpr uint32_t kUnknownListIndex = 0xFFFFFF; // past what three bytes can count
 
 } // namespace
-
-struct FolderItem::FolderData : CachedDescriptor {
-    std::vector<ListEntry> entries;
-    String path;
-    bool read = false;
-    PrefetchTicket ticket; // this folder's listing, being read ahead
-    ChildTickets childTickets; // of subfolders not yet visited
-    uint32_t nextPrefetch = 0; // the first entry not yet considered for reading ahead
-
-    ~FolderData()
-    {
-        FolderPrefetch::Cancel(ticket);
-        for (auto& [index, t] : childTickets)
-            FolderPrefetch::Cancel(t);
-    }
-};
 
 static_assert(sizeof(FolderItem) <= 40, "a node is five words");
 
@@ -92,8 +43,13 @@ FolderItem::~FolderItem()
     if (folder_ && folder_->fd >= 0)
         gDescriptors.Drop(*folder_);
     LeaveParentList();
-    // Folders only this node held go one level at a time, so that freeing a deep tree does
-    // not recurse once per level.
+    ReleaseChain();
+}
+
+// Folders only this node held go one level at a time, so that freeing a deep tree does not
+// recurse once per level: each is cut from its parent before it goes.
+void FolderItem::ReleaseChain()
+{
     Ref<FolderItem> up = std::move(parent_);
     while (up && up->RefCount() == 1) {
         up->LeaveParentList();
@@ -186,19 +142,40 @@ String FolderItem::AbsolutePath() const
 {
     if (!parent_)
         return name_; // the root: "/"
-    if (!Directory())
-        return JoinPath(parent_->AbsolutePath(), name_);
-    // Kept, so that every file listed from this folder can share the one String.
-    FolderData& d = Data();
-    if (d.path.empty())
-        d.path = JoinPath(parent_->AbsolutePath(), name_);
-    return d.path;
+    if (folder_ && !folder_->path.empty())
+        return folder_->path;
+    // Up to the root or to the nearest folder whose path is kept, then down again, without a
+    // call per level. Only the folder asked keeps its path: one kept in every folder above as
+    // well would make a deep tree's memory grow with the square of its depth.
+    std::vector<const FolderItem*> chain;
+    const String* known = nullptr;
+    size_t size = 0;
+    for (const FolderItem* n = this; n->parent_; n = n->parent_.Get()) {
+        if (n != this && n->folder_ && !n->folder_->path.empty()) {
+            known = &n->folder_->path;
+            break;
+        }
+        chain.push_back(n);
+        size += 1 + n->name_.size();
+    }
+    std::string path;
+    path.reserve(size + (known ? known->size() : 0));
+    if (known)
+        path.append(known->view());
+    for (auto n = chain.rbegin(); n != chain.rend(); ++n)
+        path.append("/").append((*n)->name_.view());
+    String result(path);
+    // Kept for a folder, so that every file listed from it can share the one String.
+    if (Directory())
+        Data().path = result;
+    return result;
 }
 
 int32_t FolderItem::Count()
 {
-    // A link's folder is never read, so that every walk ends, loops of links included.
-    if (kind_ != Kind::Folder)
+    // A link's folder is never read, so that every walk ends, loops of links included; only
+    // a folder the user named through a link is, as the user chose to go there.
+    if (kind_ != Kind::Folder && !(kind_ == Kind::LinkToFolder && Named()))
         return 0;
     if (!folder_ || !folder_->read)
         ReadEntries();
@@ -223,6 +200,7 @@ Ref<FolderItem> FolderItem::Item(int32_t index)
 void FolderItem::ReadEntries()
 {
     FolderData& d = Data();
+    d.depth = parent_ && parent_->folder_ && parent_->folder_->read ? parent_->folder_->depth + 1 : 0;
     std::optional<Listing> listing;
     if (d.ticket) {
         ChildTickets children;
@@ -245,6 +223,8 @@ void FolderItem::ReadEntries()
         listing = ReadListing(fd);
     }
     d.read = true;
+    d.device = listing->device;
+    d.inode = listing->inode;
     if (listing->keptFd >= 0 && d.fd < 0)
         gDescriptors.Add(d, std::exchange(listing->keptFd, -1));
     d.entries = std::move(listing->entries);
@@ -262,14 +242,13 @@ void FolderItem::ReadAhead()
         const ListEntry& e = d.entries[d.nextPrefetch];
         if (e.GetKind() != Kind::Folder || e.Node() || HasTicket(d.nextPrefetch))
             continue; // links are never read; a node that exists reads for itself
-        std::vector<uint32_t> position = WalkPosition();
-        position.push_back(d.nextPrefetch);
-        d.childTickets.reserve(d.childTickets.size() + 1); // nothing can fail once fd is open
+        if (d.childTickets.size() == d.childTickets.capacity()) // nothing can fail once fd is open
+            d.childTickets.reserve(std::max<size_t>(8, 2 * d.childTickets.size()));
         int at = BorrowFd();
         int fd = at < 0 ? -1 : ::openat(at, CName(e.name), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             continue;
-        PrefetchTicket ticket = FolderPrefetch::Start(fd, std::move(position));
+        PrefetchTicket ticket = FolderPrefetch::Start(fd, d.depth + 1);
         if (!ticket)
             return; // no reader could be started: the walk reads for itself
         d.childTickets.emplace_back(d.nextPrefetch, std::move(ticket));
@@ -282,20 +261,6 @@ bool FolderItem::HasTicket(uint32_t index) const
         if (i == index)
             return true;
     return false;
-}
-
-// Where this folder comes in a depth-first walk: the indices of it and its listed ancestors.
-std::vector<uint32_t> FolderItem::WalkPosition() const
-{
-    std::vector<uint32_t> position;
-    for (const FolderItem* n = this; n; n = n->parent_.Get()) {
-        uint32_t stored = uint32_t(n->listIndexHigh_) << 16 | n->listIndexLow_;
-        if (stored == 0)
-            break;
-        position.push_back(stored == kUnknownListIndex ? UINT32_MAX : stored - 1);
-    }
-    std::reverse(position.begin(), position.end());
-    return position;
 }
 
 void FolderItem::HandOverTicket(uint32_t index, FolderItem& child)
@@ -331,62 +296,6 @@ bool FolderItem::StillCurrent(const Listing& listing) const
            ns(st.st_ctim) == ns(listing.statusChanged) && latest + tick < ns(listing.readAt);
 }
 
-FolderItem::FolderData& FolderItem::Data() const
-{
-    if (!folder_)
-        folder_ = std::make_unique<FolderData>();
-    return *folder_;
-}
-
-int FolderItem::BorrowFd() const
-{
-    if (kind_ == Kind::File || kind_ == Kind::Other) {
-        errno = ENOTDIR;
-        return -1;
-    }
-    FolderData& d = Data();
-    if (d.fd >= 0)
-        return gDescriptors.Use(d);
-    int fd = OpenHere(O_PATH);
-    if (fd >= 0)
-        gDescriptors.Add(d, fd);
-    return fd;
-}
-
-int FolderItem::OpenHere(int flags) const
-{
-    // A link to a folder is followed here: the user chose a path through it.
-    flags |= O_DIRECTORY | O_CLOEXEC | (kind_ == Kind::LinkToFolder ? 0 : O_NOFOLLOW);
-    if (!parent_)
-        return ::open("/", flags);
-    CName name(name_);
-    int at = parent_->BorrowFd();
-    int fd = at < 0 ? -1 : ::openat(at, name, flags);
-    // A kept descriptor still names a folder that was since deleted and made again.
-    if (fd < 0 && at >= 0 && errno == ENOENT && parent_->ForgetDescriptors()) {
-        at = parent_->BorrowFd();
-        fd = at < 0 ? -1 : ::openat(at, name, flags);
-    }
-    return fd;
-}
-
-bool FolderItem::ForgetDescriptors() const
-{
-    bool forgot = false;
-    for (const FolderItem* p = this; p; p = p->parent_.Get())
-        if (p->folder_ && p->folder_->fd >= 0) {
-            gDescriptors.Drop(*p->folder_);
-            forgot = true;
-        }
-    return forgot;
-}
-
-int FolderItem::OpenDirectoryFd() const
-{
-    int fd = OpenHere(O_RDONLY);
-    if (fd < 0 && errno == EACCES)
-        fd = OpenHere(O_PATH); // a folder we may enter but not list
-    return fd;
-}
+bool FolderItem::Named() const { return listIndexHigh_ == 0 && listIndexLow_ == 0; }
 
 } // namespace fw

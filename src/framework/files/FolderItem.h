@@ -54,18 +54,22 @@ public:
 private:
     FolderItem(Ref<FolderItem> parent, String name, Kind kind);
     void ReadEntries();
+    bool Named() const;                // made from a path the user gave, not from a listing
+    void ReleaseChain();
 
     struct FolderData;
     FolderData& Data() const;
     int BorrowFd() const;              // this folder's cached descriptor; the cache closes it
     int OpenHere(int flags) const;     // a new descriptor of this folder, opened at its parent
+    int OpenFromAbove() const;         // a new O_PATH descriptor, opened down from above
+    int ReopenFromBelow() const;       // the same, climbing ".." from a folder below
+    int FollowFlag() const;
     bool ForgetDescriptors() const;    // closes the cached descriptors of this chain
     Kind KindOfChild(const String& name) const;
     void SetListIndex(size_t index);
     void LeaveParentList();
     void ReadAhead();
     bool HasTicket(uint32_t index) const;
-    std::vector<uint32_t> WalkPosition() const;
     void HandOverTicket(uint32_t index, FolderItem& child);
     bool StillCurrent(const Listing& listing) const;
 

@@ -34,9 +34,12 @@ Kind KindAt(int dirFd, const char* name, bool knownLink)
         if (!S_ISLNK(st.st_mode))
             return KindOfMode(st.st_mode);
     }
-    if (::fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode))
-        return Kind::LinkToFolder;
-    return Kind::File;
+    // A link to a fifo, a socket or a device is as invisible as what it points at, and is
+    // never opened; one that leads nowhere is a file that opens as no picture.
+    if (::fstatat(dirFd, name, &st, 0) != 0)
+        return Kind::File;
+    Kind target = KindOfMode(st.st_mode);
+    return target == Kind::Folder ? Kind::LinkToFolder : target;
 }
 
 namespace {

@@ -36,7 +36,8 @@ inline bool NaturallyBefore(const ListEntry& a, const ListEntry& b)
 
 
 // What a name in a folder is, without following it; Missing when it is not there. A link is
-// judged by what it points at, and a dangling link is still a file the user can see.
+// judged by what it points at (a link to a fifo is Other, like the fifo), and a dangling link
+// is still a file the user can see.
 Kind KindAt(int dirFd, const char* name, bool knownLink);
 
 // A folder's names, sorted, with what is needed to trust them later.

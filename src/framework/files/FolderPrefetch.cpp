@@ -15,7 +15,8 @@ namespace fw {
 
 struct PrefetchJob {
     int fd = -1;
-    std::vector<uint32_t> position; // in walk order
+    uint32_t depth = 0;    // below the walk's first folder
+    uint64_t sequence = 0; // the order in which the jobs were started
     bool done = false;
     bool failed = false; // the reading failed (out of memory): the walk reads the folder itself
     bool cancelled = false;
@@ -27,14 +28,18 @@ struct PrefetchJob {
 namespace {
 
 constexpr int kThreads = 3;
-constexpr int kMaxWaiting = 48;
+using FolderPrefetch::kMaxWaiting;
 
+// The deepest first, as a depth-first walk finishes a subfolder before it takes the next
+// sibling, and at one depth the first started, as siblings are started in the walk's order.
+// Keys of constant size: a walk position of one number per level would make every comparison
+// cost the tree's depth.
 struct WalkOrder {
     bool operator()(const PrefetchTicket& a, const PrefetchTicket& b) const
     {
-        if (a->position != b->position)
-            return a->position < b->position;
-        return a.get() < b.get();
+        if (a->depth != b->depth)
+            return a->depth > b->depth;
+        return a->sequence < b->sequence;
     }
 };
 
@@ -47,6 +52,7 @@ struct Pool {
     int threads = 0;
     uint64_t generation = 1;
     int waiting = 0; // jobs started and not yet taken or cancelled
+    uint64_t started = 0;
     uint64_t used = 0;
     bool stopping = false; // the process is ending: no reading is started any more
 };
@@ -85,7 +91,7 @@ void Work();
 
 // Queues a job, or closes fd and gives nothing when no reader can be had; the pool's lock is
 // held.
-PrefetchTicket Queue(Pool& p, int fd, std::vector<uint32_t> position)
+PrefetchTicket Queue(Pool& p, int fd, uint32_t depth)
 {
     if (p.stopping) {
         ::close(fd);
@@ -104,7 +110,8 @@ PrefetchTicket Queue(Pool& p, int fd, std::vector<uint32_t> position)
         if (p.threads > 0) {
             job = std::make_shared<PrefetchJob>();
             job->fd = fd;
-            job->position = std::move(position);
+            job->depth = depth;
+            job->sequence = ++p.started;
             job->generation = p.generation;
             p.queue.insert(job);
         }
@@ -150,10 +157,8 @@ void ReadOn(Pool& p, PrefetchJob& job, const std::vector<std::pair<uint32_t, int
     try {
         for (; next < opened.size() && p.waiting < kMaxWaiting; ++next) {
             auto [index, fd] = opened[next];
-            std::vector<uint32_t> position = job.position;
-            position.push_back(index);
             job.children.reserve(job.children.size() + 1);
-            PrefetchTicket child = Queue(p, fd, std::move(position)); // closes fd if it fails
+            PrefetchTicket child = Queue(p, fd, job.depth + 1); // closes fd if it fails
             if (!child) {
                 ++next;
                 break;
@@ -237,11 +242,11 @@ bool CanStart()
     return p.waiting < kMaxWaiting;
 }
 
-PrefetchTicket Start(int fd, std::vector<uint32_t> walkPosition)
+PrefetchTicket Start(int fd, uint32_t depth)
 {
     Pool& p = P();
     std::lock_guard lock(p.mutex);
-    return Queue(p, fd, std::move(walkPosition));
+    return Queue(p, fd, depth);
 }
 
 std::optional<Listing> Take(PrefetchTicket& ticket, ChildTickets& children)

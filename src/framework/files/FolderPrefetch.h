@@ -1,8 +1,8 @@
 #pragma once
 // Folders read ahead of a walk, on threads of their own, so that the walk on the
 // user-interface thread finds the next folders' names read and sorted. A reader that has read
-// a folder goes on to its subfolders, and the readers always take next the folder that a
-// depth-first walk reaches first. Only FolderItem uses this, from the user-interface thread;
+// a folder goes on to its subfolders, and the readers take next the folder that a depth-first
+// walk will most likely reach first. Only FolderItem uses this, from the user-interface thread;
 // the threads share nothing but the jobs.
 #include "FolderListing.h"
 
@@ -20,12 +20,18 @@ using ChildTickets = std::vector<std::pair<uint32_t, PrefetchTicket>>;
 
 namespace FolderPrefetch {
 
+// The most folders read ahead and not yet taken, each holding a descriptor until it is. Enough
+// that the readers open the subfolders of narrow trees (twenty files a folder) themselves,
+// rather than leave that to the walk.
+constexpr int kMaxWaiting = 128;
+
 // Whether another folder may be read ahead now: the number waiting is bounded, so that a
 // walk that stops early leaves little behind.
 bool CanStart();
-// Starts reading the folder open at fd; the job owns fd from now on. The walk position is
-// the folder's place in a depth-first walk: its parent's position and its own index.
-PrefetchTicket Start(int fd, std::vector<uint32_t> walkPosition);
+// Starts reading the folder open at fd; the job owns fd from now on. The depth is the folder's
+// below the walk's first folder: a depth-first walk reaches the deepest folders waiting first,
+// and of those at one depth, the one started first.
+PrefetchTicket Start(int fd, uint32_t depth);
 // The folder's listing and its subfolders being read ahead, waiting if it is still being
 // read. Nothing when the listing cannot be had (it was promised before the process forked):
 // the caller reads the folder itself.

@@ -1,11 +1,13 @@
 #include "TextOutputStream.h"
 
 #include "FolderItem.h"
+#include "SyncThread.h"
 #include "framework/runtime/Exceptions.h"
 
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <utility>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/random.h>
@@ -143,7 +145,7 @@ Ref<TextOutputStream> TextOutputStream::CreateInFolder(int folderFd, const Strin
 
 TextOutputStream::TextOutputStream(int folderFd, String name, std::string tempName, int fd)
     : folderFd_(folderFd), fd_(fd), name_(std::move(name)), tempName_(std::move(tempName)),
-      buffer_(new char[kBufferSize])
+      buffer_(new char[kBufferSize]), sync_(std::make_unique<SyncThread>())
 {
 }
 
@@ -207,11 +209,13 @@ void TextOutputStream::Close()
 {
     CheckOpen();
     Flush();
-    if (::fsync(fd_) != 0)
-        Fail("write", errno);
+    // The disk may take a good while to catch up with a large file: the wait is spent on the
+    // sync thread, and the window goes on answering meanwhile.
+    int fd = fd_;
+    if (int error = sync_->Await([fd] { return ::fsync(fd) == 0 ? 0 : errno; }))
+        Fail("write", error);
     // The descriptor is gone after close whatever it reports, and a deferred write error
     // (network file systems) shows up only here.
-    int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
         Fail("write", errno);
@@ -221,9 +225,13 @@ void TextOutputStream::Close()
     buffer_.reset();
     // The new name is in place; syncing the folder only makes it survive a power cut. File
     // systems that cannot sync a folder say so, but the file is saved either way.
-    ::fsync(folderFd_);
-    CloseQuietly(folderFd_);
-    folderFd_ = -1;
+    int folderFd = std::exchange(folderFd_, -1);
+    sync_->Await([folderFd] {
+        ::fsync(folderFd);
+        return 0;
+    });
+    CloseQuietly(folderFd);
+    sync_.reset();
 }
 
 void TextOutputStream::Append(const char* bytes, size_t count)
@@ -268,8 +276,11 @@ void TextOutputStream::WriteOut(const char* bytes, size_t count)
     }
     // Start writing what has piled up to the disk now, while the export goes on, so that the
     // fsync at the end waits for little. Only a hint to the system: its result does not matter.
+    // It is given on the sync thread, as it waits whenever the disk's queue is full.
     if (written_ - started_ >= kWritebackChunk) {
-        (void)::sync_file_range(fd_, off64_t(started_), off64_t(written_ - started_), SYNC_FILE_RANGE_WRITE);
+        sync_->Post([fd = fd_, from = off64_t(started_), count = off64_t(written_ - started_)] {
+            (void)::sync_file_range(fd, from, count, SYNC_FILE_RANGE_WRITE);
+        });
         started_ = written_;
     }
 }
@@ -286,6 +297,8 @@ void TextOutputStream::Fail(const char* action, int error)
 
 void TextOutputStream::Discard()
 {
+    if (sync_)
+        sync_->Stop(); // nothing may use the descriptor once it is closed
     CloseQuietly(fd_);
     fd_ = -1;
     ::unlinkat(folderFd_, tempName_.c_str(), 0);

@@ -17,6 +17,8 @@
 
 namespace fw {
 
+class SyncThread;
+
 class TextOutputStream : public Object {
     FW_DECLARE_CLASS()
 public:
@@ -36,7 +38,8 @@ public:
     void WriteLine(std::initializer_list<std::string_view> fields, char separator);
 
     // Makes the written lines the target's content. Raises IOException with the reason when
-    // that fails; the earlier file is then untouched.
+    // that fails; the earlier file is then untouched. Returns once the file is on the disk under
+    // its name; the event loop keeps turning while the disk catches up.
     void Close();
 
 private:
@@ -62,6 +65,7 @@ private:
     size_t written_ = 0; // bytes handed to the system so far
     size_t started_ = 0; // of those, bytes whose writing to disk has been started
     static constexpr size_t kWritebackChunk = size_t(8) << 20;
+    std::unique_ptr<SyncThread> sync_; // where the calls that wait on the disk are made
 };
 
 } // namespace fw
