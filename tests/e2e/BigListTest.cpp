@@ -32,11 +32,7 @@ protected:
         ASSERT_FALSE(program_->MainWindow().empty());
     }
 
-    void StartScan()
-    {
-        program_->Click(kScanButton);
-        program_->AnswerDialog("Choose a folder to scan", tree_);
-    }
+    void StartScan() { program_->StartScan(tree_); }
 
     XServer x_;
     files::TempFolder folder_{"zorlin-e2e-big"};
@@ -83,8 +79,7 @@ TEST_F(BigList, SigtermDuringAnExportKeepsTheEarlierFile)
     StartScan();
     program_->WaitIdle();
     const std::string target = work_ + "/list.txt";
-    program_->Click(kExportButton);
-    program_->AnswerDialog("Export the list", target);
+    program_->StartExport(target);
     program_->WaitForFile(target);
     const std::string earlier = files::ReadText(target);
     ASSERT_EQ(files::Lines(earlier).size(), size_t(counts_.images + 1));
@@ -92,8 +87,7 @@ TEST_F(BigList, SigtermDuringAnExportKeepsTheEarlierFile)
     // The same export again, over the earlier file: the signal comes once its temporary file
     // is there, beside the target.
     program_->Click(kNameHeading);
-    program_->Click(kExportButton);
-    program_->AnswerDialog("Export the list", target, Replace::Yes);
+    program_->StartExport(target, Replace::Yes);
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(20);
     while (files::FolderNames(work_).size() < 3 && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::microseconds(200));

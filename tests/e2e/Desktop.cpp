@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -145,9 +146,14 @@ void XServer::RequestClose(const std::string& window) const
     xcb_disconnect(c);
 }
 
-Program::Program(const XServer& x) : x_(x), home_(files::MakeTempFolder("zorlin-e2e-home"))
+Program::Program(const XServer& x, int asUser) : x_(x), home_(files::MakeTempFolder("zorlin-e2e-home"))
 {
     ::mkdir((home_ + "/run").c_str(), 0700);
+    // The toolkit refuses a runtime folder that is not the user's own.
+    if (asUser >= 0) {
+        for (const std::string& own : {home_, home_ + "/run"})
+            EXPECT_EQ(::chown(own.c_str(), uid_t(asUser), gid_t(asUser)), 0) << own << ": " << std::strerror(errno);
+    }
     std::vector<std::string> env = x.Env();
     env.push_back("HOME=" + home_);
     env.push_back("XDG_RUNTIME_DIR=" + home_ + "/run");
@@ -159,7 +165,7 @@ Program::Program(const XServer& x) : x_(x), home_(files::MakeTempFolder("zorlin-
     env.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "detect_leaks=0:abort_on_error=1"));
     if (const char* ubsan = std::getenv("UBSAN_OPTIONS"))
         env.push_back(std::string("UBSAN_OPTIONS=") + ubsan);
-    process_ = new Process({ProgramPath()}, env, home_ + "/output.txt");
+    process_ = new Process({ProgramPath()}, env, home_ + "/output.txt", -1, -1, asUser);
     window_ = WaitForWindow("Zorlin File Sorter", milliseconds(30000));
     if (window_.empty()) {
         ADD_FAILURE() << "the main window did not appear; the program said:\n" << Output();
@@ -213,20 +219,56 @@ Clock::time_point Program::Keys(const std::string& keys) const
     return sent;
 }
 
-Clock::time_point Program::QuitFromMenu() const
+void Program::KeysOver(const std::string& keys, int times) const
+{
+    Focus(window_);
+    // In batches: one command line per key would cost a process each.
+    for (int done = 0; done < times;) {
+        int batch = std::min(times - done, 1000);
+        std::vector<std::string> args = {"key", "--delay", "0"};
+        args.insert(args.end(), size_t(batch), keys);
+        x_.Xdotool(args, milliseconds(60000));
+        done += batch;
+    }
+}
+
+// The program's menu window, once a click on File has opened it, or "".
+std::string Program::OpenFileMenu(milliseconds timeout) const
 {
     Focus(window_);
     Click(kFileMenu);
     // The menu is a window of its own, the program's only other visible one.
-    std::string menu;
-    for (int i = 0; i < 200 && menu.empty(); ++i) {
+    Clock::time_point deadline = Clock::now() + timeout;
+    for (;;) {
         std::istringstream found(x_.Xdotool({"search", "--onlyvisible", "--pid", std::to_string(process_->Pid()), "--name", "."}));
         for (std::string w; std::getline(found, w);)
             if (w != window_)
-                menu = w;
-        if (menu.empty())
-            std::this_thread::sleep_for(milliseconds(20));
+                return w;
+        if (Clock::now() > deadline)
+            return "";
+        std::this_thread::sleep_for(milliseconds(20));
     }
+}
+
+bool Program::Answers(milliseconds timeout) const
+{
+    std::string menu = OpenFileMenu(timeout);
+    if (menu.empty())
+        return false;
+    x_.Xdotool({"key", "Escape"});
+    // Closed, the menu is no longer among the program's visible windows.
+    for (int i = 0; i < 200; ++i) {
+        std::string shown = x_.Xdotool({"search", "--onlyvisible", "--pid", std::to_string(process_->Pid()), "--name", "."});
+        if (("\n" + shown + "\n").find("\n" + menu + "\n") == std::string::npos)
+            return true;
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    return false;
+}
+
+Clock::time_point Program::QuitFromMenu() const
+{
+    std::string menu = OpenFileMenu(milliseconds(4000));
     EXPECT_FALSE(menu.empty()) << "the File menu did not open";
     // Its first item is Quit.
     Clock::time_point clicked = Clock::now();
@@ -284,6 +326,20 @@ void Program::AnswerDialog(const std::string& title, const std::string& path, Re
         return;
     }
     ASSERT_FALSE(WindowShown(title)) << "the dialog \"" << title << "\" stayed open";
+}
+
+void Program::StartScan(const std::string& folder) const
+{
+    Focus(window_);
+    Click(kScanButton);
+    AnswerDialog("Choose a folder to scan", folder);
+}
+
+void Program::StartExport(const std::string& path, Replace replace) const
+{
+    Focus(window_);
+    Click(kExportButton);
+    AnswerDialog("Export the list", path, replace);
 }
 
 void Program::WaitIdle(milliseconds timeout) const

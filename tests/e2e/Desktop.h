@@ -30,9 +30,11 @@ using std::chrono::milliseconds;
 // still runs, when the object goes.
 class Process {
 public:
-    // argv[0] is looked up on PATH when it has no slash. env is the whole environment.
+    // argv[0] is looked up on PATH when it has no slash. env is the whole environment. passFd
+    // is handed to the child as descriptor passAs. A non-negative asUser runs the child as that
+    // user, with the group of the same number and no others (the test must run as root).
     Process(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& outputPath,
-            int passFd = -1, int passAs = -1);
+            int passFd = -1, int passAs = -1, int asUser = -1);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -94,13 +96,23 @@ struct Point {
 inline constexpr Point kScanButton{95, 370};
 inline constexpr Point kExportButton{265, 370};
 inline constexpr Point kFilterCheckBox{368, 370};
+inline constexpr Point kPreviewCheckBox{732, 16};
 inline constexpr Point kFileMenu{18, -10};
 // The list: its heading row and rows, of fixed heights.
 inline constexpr int kListLeft = 20, kListTop = 34, kHeadingHeight = 20, kRowHeight = 20;
 inline constexpr Point kNameHeading{kListLeft + 150, kListTop + kHeadingHeight / 2};
+// The six headings, "File" to "Additional Path", each at its middle.
+inline constexpr Point Heading(int column)
+{
+    constexpr int kMiddles[] = {34, 150, 273, 355, 437, 570};
+    return {kListLeft + kMiddles[column], kListTop + kHeadingHeight / 2};
+}
 inline constexpr Point ListRow(int row) { return {kListLeft + 100, kListTop + kHeadingHeight + kRowHeight * row + kRowHeight / 2}; }
 
 enum class Replace { No, Yes };
+
+// The unprivileged user and its group, for runs that must not read through permission bits.
+inline constexpr int kNobody = 65534;
 
 struct Exit {
     bool ended = false;  // false: still running when the wait gave up
@@ -112,7 +124,10 @@ struct Exit {
 // found, shown and focused.
 class Program {
 public:
-    explicit Program(const XServer& x);
+    // With asUser not negative, the program runs as that user (and group of the same number),
+    // so that permission bits bind it as they bind a person: kNobody, say. The home folder is
+    // then that user's.
+    explicit Program(const XServer& x, int asUser = -1);
     ~Program();
 
     const std::string& MainWindow() const { return window_; }
@@ -129,6 +144,12 @@ public:
     // Presses keys in xdotool's notation ("ctrl+q", "Return", "Down") in the main window; the
     // moment they were sent.
     Clock::time_point Keys(const std::string& keys) const;
+    // Presses the keys `times` times over, as fast as the server takes them: a walk down a
+    // long list, say.
+    void KeysOver(const std::string& keys, int times) const;
+    // Opens the File menu with a click and closes it again with Escape; false when the menu
+    // did not open within `timeout`: the program does not answer its input.
+    bool Answers(milliseconds timeout = milliseconds(10000)) const;
     // Chooses File > Quit with the mouse; the moment of the click on Quit.
     Clock::time_point QuitFromMenu() const;
 
@@ -139,6 +160,12 @@ public:
     // with Replace::Yes, then answers Yes when the dialog asks before replacing the file, and
     // returns at once.
     void AnswerDialog(const std::string& title, const std::string& path, Replace replace = Replace::No) const;
+    // Starts a scan of the folder: "Scan Folder..." and the folder typed into its dialog. Returns
+    // once the dialog has gone, the walk begun.
+    void StartScan(const std::string& folder) const;
+    // Starts an export to the file: "Export List..." and the name typed into its dialog.
+    // Returns once the dialog has gone (with Replace::Yes, at once), the writing begun.
+    void StartExport(const std::string& path, Replace replace = Replace::No) const;
     // Waits until the program has been waiting for input, using next to no processor time, for
     // most of a second: a scan has ended. (A program starved of processor time by a busy
     // machine uses none either, but it is not waiting.)
@@ -154,6 +181,7 @@ public:
     std::string Output() const;
 
 private:
+    std::string OpenFileMenu(milliseconds timeout) const;
     std::string OtherWindow(const std::string& title, const std::string& known) const;
 
     const XServer& x_;

@@ -23,8 +23,7 @@ protected:
         files::Make(work_, {"tree/a.png", "tree/b/c.jpg", "tree/b/d/e/f/g.gif"});
         program_ = std::make_unique<Program>(x_);
         ASSERT_FALSE(program_->MainWindow().empty());
-        program_->Click(kScanButton);
-        program_->AnswerDialog("Choose a folder to scan", work_ + "/tree");
+        program_->StartScan(work_ + "/tree");
         program_->WaitIdle();
     }
 

@@ -11,7 +11,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,9 +18,9 @@ namespace e2e::files {
 
 const std::string kHeader = "#\tFile Name\tFolder1\tFolder2\tFolder3\tAdditional Path";
 
-std::string MakeTempFolder(const std::string& prefix)
+std::string MakeTempFolder(const std::string& prefix, const std::string& under)
 {
-    std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+    std::string pattern = under + "/" + prefix + "-XXXXXX";
     if (!::mkdtemp(pattern.data())) {
         ADD_FAILURE() << pattern << ": " << std::strerror(errno);
         return "/nonexistent";
@@ -30,13 +29,40 @@ std::string MakeTempFolder(const std::string& prefix)
     return pattern;
 }
 
+namespace {
+
+std::vector<std::string> NamesAt(int dirFd);
+
+// Empties the open folder, by descriptors: paths deeper than the system allows go too.
+void EmptyAt(int dirFd)
+{
+    for (const std::string& n : NamesAt(dirFd)) {
+        if (::unlinkat(dirFd, n.c_str(), 0) == 0 || errno != EISDIR)
+            continue;
+        ::fchmodat(dirFd, n.c_str(), 0700, 0); // a folder made unreadable for a test
+        int sub = ::openat(dirFd, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub >= 0) {
+            EmptyAt(sub);
+            ::close(sub);
+        }
+        ::unlinkat(dirFd, n.c_str(), AT_REMOVEDIR);
+    }
+}
+
+} // namespace
+
 void RemoveTree(const std::string& path)
 {
-    if (path.rfind("/tmp/", 0) != 0)
+    if (path.rfind("/tmp/", 0) != 0 && path.rfind("/dev/shm/", 0) != 0)
         return;
-    ::nftw(
-        path.c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p), 0; }, 64,
-        FTW_DEPTH | FTW_PHYS);
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        ::unlink(path.c_str());
+        return;
+    }
+    EmptyAt(fd);
+    ::close(fd);
+    ::rmdir(path.c_str());
 }
 
 std::string ReadText(const std::string& path)
@@ -146,17 +172,64 @@ std::string RowFor(int number, const std::string& file)
            (folders.size() > 3 ? folders[3] : std::string());
 }
 
-void Walk(const std::string& folder, const std::string& filter, std::vector<std::string>& lines)
+// Names in the open folder, "." and ".." left out; the descriptor stays open.
+std::vector<std::string> NamesAt(int dirFd)
 {
-    std::vector<std::string> names = FolderNames(folder);
+    std::vector<std::string> names;
+    int fd = ::dup(dirFd);
+    if (DIR* d = fd < 0 ? nullptr : ::fdopendir(fd)) {
+        while (const dirent* e = ::readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.push_back(e->d_name);
+        ::closedir(d);
+    } else if (fd >= 0) {
+        ::close(fd);
+    }
+    return names;
+}
+
+// A folder the walk enters: as root, any; as another user, one that all may list and enter
+// (the trees are root's).
+bool Enters(const struct stat& st, Reader reader)
+{
+    mode_t all = S_IROTH | S_IXOTH;
+    return reader == Reader::Root || (st.st_mode & all) == all;
+}
+
+// A name that is listed: a file, or a link that leads to a file or nowhere. Links to folders
+// are not walked, and fifos, devices and links to them are never touched.
+bool Listable(int dirFd, const std::string& name, const struct stat& st)
+{
+    if (S_ISREG(st.st_mode))
+        return true;
+    if (!S_ISLNK(st.st_mode))
+        return false;
+    struct stat target;
+    if (::fstatat(dirFd, name.c_str(), &target, 0) != 0)
+        return true;
+    return S_ISREG(target.st_mode);
+}
+
+// Walks by descriptors, so that a path longer than the system allows is walked too.
+void Walk(int dirFd, const std::string& folder, const std::string& filter, Reader reader,
+          std::vector<std::string>& lines)
+{
+    std::vector<std::string> names = NamesAt(dirFd);
     std::sort(names.begin(), names.end(), NaturalLess);
     for (const std::string& n : names) {
         std::string path = folder + "/" + n;
         struct stat st;
-        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            Walk(path, filter, lines);
-        else if (n[0] != '.' && n.find(filter) != std::string::npos && IsImage(n))
+        if (::fstatat(dirFd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            int sub = Enters(st, reader) ? ::openat(dirFd, n.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+            if (sub >= 0) {
+                Walk(sub, path, filter, reader, lines);
+                ::close(sub);
+            }
+        } else if (n[0] != '.' && n.find(filter) != std::string::npos && IsImage(n) && Listable(dirFd, n, st)) {
             lines.push_back(RowFor(int(lines.size()), path));
+        }
     }
 }
 
@@ -170,11 +243,23 @@ std::string Field(const std::string& line, int column)
 
 } // namespace
 
-std::vector<std::string> ExpectedExport(const std::string& root, const std::string& filter)
+std::vector<std::string> ExpectedExport(const std::string& root, const std::string& filter, Reader reader)
 {
     std::vector<std::string> lines = {kHeader};
-    Walk(root, filter, lines);
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        Walk(fd, root, filter, reader, lines);
+        ::close(fd);
+    }
     return lines;
+}
+
+std::string FileText(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
 }
 
 std::vector<std::string> SortedOn(std::vector<std::string> lines, int column)

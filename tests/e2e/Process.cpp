@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -29,10 +30,11 @@ std::vector<char*> Pointers(const std::vector<std::string>& strings)
     return p;
 }
 
-// Forks; the child sets up its descriptors with `setUp` and runs argv. Only async-signal-safe
-// calls happen in the child before exec.
+// Forks; the child sets up its descriptors, takes on the user `asUser` (and the group of the
+// same number) when it is not negative, and runs argv. Only async-signal-safe calls happen in
+// the child before exec.
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out, int passFd,
-            int passAs)
+            int passAs, int asUser = -1)
 {
     std::vector<char*> args = Pointers(argv);
     std::vector<char*> envp = Pointers(env);
@@ -50,6 +52,9 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     ::dup2(out, 2);
     if (passFd >= 0)
         ::dup2(passFd, passAs);
+    // Groups first: once the user is given up, so is the right to change them.
+    if (asUser >= 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid_t(asUser)) != 0 || ::setuid(uid_t(asUser)) != 0))
+        ::_exit(126);
     ::execvpe(args[0], args.data(), envp.data());
     ::_exit(127);
 }
@@ -66,7 +71,7 @@ int ExitStatus(int waitStatus)
 } // namespace
 
 Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                 const std::string& outputPath, int passFd, int passAs)
+                 const std::string& outputPath, int passFd, int passAs, int asUser)
 {
     int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (out < 0) {
@@ -74,7 +79,7 @@ Process::Process(const std::vector<std::string>& argv, const std::vector<std::st
         ended_ = true;
         return;
     }
-    pid_ = Spawn(argv, env, out, passFd, passAs);
+    pid_ = Spawn(argv, env, out, passFd, passAs, asUser);
     ::close(out);
     if (pid_ < 0) {
         ADD_FAILURE() << "fork: " << std::strerror(errno);

@@ -14,18 +14,14 @@ namespace {
 // Each export goes to a new name, so that no dialog asks before replacing a file.
 std::vector<std::string> Export(const Program& p, const std::string& path)
 {
-    p.Focus(p.MainWindow());
-    p.Click(kExportButton);
-    p.AnswerDialog("Export the list", path);
+    p.StartExport(path);
     p.WaitForFile(path);
     return files::Lines(files::ReadText(path));
 }
 
 void Scan(const Program& p, const std::string& folder)
 {
-    p.Focus(p.MainWindow());
-    p.Click(kScanButton);
-    p.AnswerDialog("Choose a folder to scan", folder);
+    p.StartScan(folder);
     p.WaitIdle();
 }
 
