@@ -213,9 +213,13 @@ void Program::Click(Point p) const
 
 Clock::time_point Program::Keys(const std::string& keys) const
 {
+    std::vector<std::string> args = {"key"};
+    std::istringstream each(keys);
+    for (std::string key; each >> key;)
+        args.push_back(key);
     Focus(window_);
     Clock::time_point sent = Clock::now();
-    x_.Xdotool({"key", keys});
+    x_.Xdotool(args);
     return sent;
 }
 

@@ -141,8 +141,8 @@ public:
     void Focus(const std::string& window) const;
     // Clicks at a point of the main window's content.
     void Click(Point p) const;
-    // Presses keys in xdotool's notation ("ctrl+q", "Return", "Down") in the main window; the
-    // moment they were sent.
+    // Presses keys in xdotool's notation ("ctrl+q", "Return", "Down") in the main window, one
+    // after the other where blanks part them ("alt+f q"); the moment they were sent.
     Clock::time_point Keys(const std::string& keys) const;
     // Presses the keys `times` times over, as fast as the server takes them: a walk down a
     // long list, say.
