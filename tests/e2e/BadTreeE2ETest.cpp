@@ -92,7 +92,7 @@ TEST(BadTreeEndToEnd, ScanPreviewEveryRowSortExportAndQuit)
     p.WaitIdle();
     p.Keys("Down");
     p.WaitIdle();
-    EXPECT_TRUE(p.Answers()) << "the program no longer answers after the walk down the rows";
+    ASSERT_TRUE(p.Answers()) << "the program no longer answers after the walk down the rows";
     std::printf("%d rows previewed in %.1f s\n", rows, std::chrono::duration<double>(Clock::now() - walk).count());
 
     // Each column in turn, the number last: that brings back the order of the scan.
@@ -102,7 +102,7 @@ TEST(BadTreeEndToEnd, ScanPreviewEveryRowSortExportAndQuit)
         if (column == 1)
             ExpectSameExport(Export(p, out + "/by name.txt"), files::SortedOn(expected, 1), "sorted by name");
     }
-    EXPECT_TRUE(p.Answers()) << "the program no longer answers after the sorts";
+    ASSERT_TRUE(p.Answers()) << "the program no longer answers after the sorts";
     const std::string written = Export(p, out + "/list.txt");
     ExpectSameExport(written, expected, "in the order of the scan");
     for (const std::string& path : names.listed)
