@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace e2e::files {
 namespace {
@@ -67,14 +68,24 @@ std::string StoredZlib(const std::string& raw)
     return out + Big32(b << 16 | a);
 }
 
-// A grey PNG of width by height whose data holds `rows` rows of it (all of them, or fewer).
-std::string Png(uint32_t width, uint32_t height, uint32_t rows)
+// A grey PNG of width by height whose data holds `rows` rows of it (all of them, or fewer),
+// stored as they are or compressed.
+std::string Png(uint32_t width, uint32_t height, uint32_t rows, bool compressed = false)
 {
     std::string header = Big32(width) + Big32(height) + "\x08\x00\x00\x00\x00"s;
     std::string raw;
     for (uint32_t r = 0; r < rows; ++r)
         raw += std::string(1, '\0') + std::string(width, char(r * 16));
-    return "\x89PNG\r\n\x1a\n"s + PngChunk("IHDR", header) + PngChunk("IDAT", StoredZlib(raw)) + PngChunk("IEND", "");
+    std::string data = StoredZlib(raw);
+    if (compressed) {
+        uLongf size = compressBound(uLong(raw.size()));
+        data.resize(size);
+        EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(data.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+                            uLong(raw.size()), 9),
+                  Z_OK);
+        data.resize(size);
+    }
+    return "\x89PNG\r\n\x1a\n"s + PngChunk("IHDR", header) + PngChunk("IDAT", data) + PngChunk("IEND", "");
 }
 
 // A grey baseline JPEG of width by height. Its one-code Huffman tables make every block of
@@ -156,8 +167,8 @@ std::string BadPicture(const std::string& kind)
     if (kind == "pict") // a version 2 opening, then noise
         return std::string(512, '\0') + Big16(0) + Big16(0) + Big16(0) + Big16(480) + Big16(640) + "\x00\x11\x02\xff"s +
                Garbage(500, 5);
-    if (kind == "bomb.png") // 60000 by 60000, with data for three rows
-        return Png(60000, 60000, 3).substr(0, 200000);
+    if (kind == "bomb.png") // 60000 by 60000, with data for its first 64 rows in 4 KB
+        return Png(60000, 60000, 64, true);
     if (kind == "bomb.jpg") // 65500 by 65500, two thousand blocks' worth of data
         return Jpeg(65500, 65500, 512);
     ADD_FAILURE() << "no such bad picture: " << kind;
