@@ -1,4 +1,4 @@
-// zorlin-bench [startup] [scan] [export]
+// zorlin-bench [startup] [scan] [export] [preview]
 // Runs the named sections (all of them without arguments) and prints each figure beside a
 // baseline measured in the same run, and PASS or MISS for each goal.
 #include "BenchSupport.h"
@@ -15,7 +15,7 @@ namespace {
 
 void Usage()
 {
-    std::fprintf(stderr, "usage: zorlin-bench [startup] [scan] [export]\n");
+    std::fprintf(stderr, "usage: zorlin-bench [startup] [scan] [export] [preview]\n");
 }
 
 } // namespace
@@ -31,6 +31,7 @@ int main(int argc, char** argv)
         {"startup", &bench::RunStartupSection},
         {"scan", &bench::RunScanSection},
         {"export", &bench::RunExportSection},
+        {"preview", &bench::RunPreviewSection},
     };
     std::vector<std::string> chosen(argv + 1, argv + argc);
     for (const std::string& name : chosen) {

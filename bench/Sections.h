@@ -5,6 +5,7 @@ namespace bench {
 void RunStartupSection();
 void RunScanSection();
 void RunExportSection();
+void RunPreviewSection();
 
 // The child process of the start-up section: "startup-child app" runs the program,
 // "startup-child qt" an empty window; either writes one line at its first expose and quits.
