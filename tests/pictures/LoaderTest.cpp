@@ -165,6 +165,27 @@ TEST(TiffLoader, LargePicturesAreReducedStripByStripAndTileByTile)
         }
 }
 
+// A picture of several megapixels is shared out among threads, each filling its own kept rows:
+// every kept row is filled, the rows where the shares meet included.
+TEST(TiffLoader, LargePlainPicturesAreReadInSharesWithNoRowLeftOut)
+{
+    const QImage big = Pattern(2600, 1800);
+    for (int compression : {COMPRESSION_LZW, COMPRESSION_NONE}) {
+        Fixture f = Tiff(big, {.compression = compression});
+        auto p = Decode(f.bytes, Roomy(390));
+        ExpectShows(p, f);
+        ASSERT_TRUE(p);
+        ASSERT_EQ(p->image.size(), QSize(390, 270));
+        for (int y = 0; y < 270; ++y) {
+            if (y == 134 || y == 135)
+                continue; // where the quadrants meet
+            const QRgb want = f.shown.pixel(650, y * 1800 / 270), have = p->image.pixel(97, y);
+            ASSERT_NEAR(qRed(have), qRed(want), 2) << "kept row " << y;
+            ASSERT_NEAR(qBlue(have), qBlue(want), 2) << "kept row " << y;
+        }
+    }
+}
+
 TEST(GifLoader, PlainInterlacedAndTheFirstFrameOfAnAnimation)
 {
     for (const GifOptions& o : {GifOptions{}, GifOptions{.interlaced = true}, GifOptions{.animated = true}}) {

@@ -26,9 +26,9 @@ Size KeptSize(int width, int height, int maxSide)
     return {std::max(1, int(std::lround(width * f))), std::max(1, int(std::lround(height * f)))};
 }
 
-Reducer::Reducer(int srcWidth, int srcHeight, Size kept, int bandRows, bool alpha)
+Reducer::Reducer(int srcWidth, int srcHeight, Size kept, int bandRows, bool alpha, QImage* target, int firstKeptRow)
     : srcW_(srcWidth), srcH_(srcHeight), kept_{std::min(kept.width, srcWidth), std::min(kept.height, srcHeight)},
-      alpha_(alpha)
+      alpha_(alpha), nextFlush_(firstKeptRow)
 {
     if (srcW_ <= 0 || srcH_ <= 0 || kept_.width <= 0 || kept_.height <= 0)
         return;
@@ -44,7 +44,13 @@ Reducer::Reducer(int srcWidth, int srcHeight, Size kept, int bandRows, bool alph
     } catch (const std::bad_alloc&) {
         return;
     }
-    image_ = QImage(kept_.width, kept_.height, alpha_ ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (target && target->size() == QSize(kept_.width, kept_.height) && target->depth() == 32) {
+        out_ = target;
+        return;
+    }
+    if (!target)
+        image_ = QImage(kept_.width, kept_.height, alpha_ ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    out_ = &image_;
 }
 
 int Reducer::FirstSourceRow(int keptRow) const
@@ -54,7 +60,7 @@ int Reducer::FirstSourceRow(int keptRow) const
 
 void Reducer::AddSpan(int y, int x0, const uint32_t* pixels, int count)
 {
-    if (image_.isNull() || y < 0 || y >= srcH_ || x0 < 0)
+    if (!Ok() || y < 0 || y >= srcH_ || x0 < 0)
         return;
     const int keptRow = int(int64_t(y) * kept_.height / srcH_);
     if (keptRow < nextFlush_)
@@ -84,14 +90,14 @@ void Reducer::AddSpan(int y, int x0, const uint32_t* pixels, int count)
 
 void Reducer::RowsDone(int y)
 {
-    while (!image_.isNull() && nextFlush_ < kept_.height && FirstSourceRow(nextFlush_ + 1) <= y)
+    while (Ok() && nextFlush_ < kept_.height && FirstSourceRow(nextFlush_ + 1) <= y)
         Flush(nextFlush_++);
 }
 
 void Reducer::Flush(int keptRow)
 {
     uint64_t* acc = Accumulator(keptRow);
-    auto* out = reinterpret_cast<uint32_t*>(image_.scanLine(keptRow));
+    auto* out = reinterpret_cast<uint32_t*>(out_->scanLine(keptRow));
     const uint64_t rows = uint64_t(FirstSourceRow(keptRow + 1) - FirstSourceRow(keptRow));
     for (int x = 0; x < kept_.width; ++x) {
         uint64_t* s = acc + size_t(x) * 4;

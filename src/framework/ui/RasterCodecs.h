@@ -51,8 +51,13 @@ Size KeptSize(int width, int height, int maxSide);
 class Reducer {
 public:
     // `bandRows`: how many source rows may be open at once (1 for row by row, a tile's height).
-    Reducer(int srcWidth, int srcHeight, Size kept, int bandRows, bool alpha);
-    bool Ok() const { return !image_.isNull(); }
+    // With a target, the kept rows from firstKeptRow on are written into it (several reducers
+    // may share one target, each filling rows of its own), else into an image of its own.
+    Reducer(int srcWidth, int srcHeight, Size kept, int bandRows, bool alpha, QImage* target = nullptr,
+            int firstKeptRow = 0);
+    bool Ok() const { return out_ && !out_->isNull(); }
+    // The first source row that falls on a kept row (kept.height gives the source height).
+    int FirstSourceRow(int keptRow) const;
     // Pixels of source row y from column x0 on, as QRgb (alpha not premultiplied).
     void AddSpan(int y, int x0, const uint32_t* pixels, int count);
     // Every source row above y has been given in full.
@@ -62,7 +67,6 @@ public:
 private:
     void Flush(int keptRow);
     uint64_t* Accumulator(int keptRow) { return acc_.data() + size_t(keptRow % ring_) * kept_.width * 4; }
-    int FirstSourceRow(int keptRow) const;
 
     int srcW_, srcH_;
     Size kept_;
@@ -73,6 +77,7 @@ private:
     std::vector<uint32_t> columnCount_;
     std::vector<uint64_t> acc_;  // premultiplied sums per channel, ring_ kept rows
     QImage image_;
+    QImage* out_ = nullptr;
 };
 
 // Turns an image stored under a TIFF/EXIF orientation (1 to 8) upright.

@@ -5,8 +5,10 @@
 #include "RasterCodecs.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include <tiffio.h>
 
@@ -15,6 +17,8 @@ namespace {
 
 constexpr tmsize_t kTiffMaxAllocation = 256 << 20; // one strip, tile or band at most
 constexpr int64_t kMaxBandBytes = 128 << 20;
+constexpr int64_t kPixelsPerThread = 4'000'000; // smaller pictures are read on one thread
+constexpr int kMaxThreads = 4;
 
 struct TiffSource {
     Bytes file;
@@ -90,6 +94,7 @@ double PixelsPerByte(uint16_t compression, int bitsPerPixel)
 struct Layout {
     uint32_t width = 0, height = 0;
     uint16_t bits = 0, samples = 0, photometric = 0, planar = 0, format = 0, compression = 0, orientation = 1;
+    uint32_t rowsPerStrip = 0;
     uint16_t extraCount = 0;
     const uint16_t* extra = nullptr;
     bool AlphaFirstExtra() const
@@ -109,6 +114,8 @@ Layout ReadLayout(TIFF* tif)
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &l.format);
     TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &l.compression);
     TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &l.orientation);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &l.rowsPerStrip);
+    l.rowsPerStrip = std::clamp<uint32_t>(l.rowsPerStrip, 1, std::max<uint32_t>(l.height, 1));
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &l.extraCount, &l.extra);
     if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &l.photometric))
         l.photometric = l.samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
@@ -148,22 +155,63 @@ void ConvertPlainRow(const Layout& l, const uint8_t* in, uint32_t* out)
     }
 }
 
-std::optional<QImage> ReadPlain(TIFF* tif, const Layout& l, Size kept, const Budget& budget)
+// One share of the kept rows, on a handle of its own: the strips under them are decoded
+// scanline by scanline, a strip cut by the share's first row from its start, since most
+// compressions can't begin in the middle of a strip.
+bool ReadPlainRows(Bytes file, const Layout& l, Size kept, QImage& target, int firstKept, int endKept,
+                   const Budget& budget, const std::atomic<bool>& failed)
 {
-    const bool alpha = l.samples > (l.photometric == PHOTOMETRIC_RGB ? 3 : 1) && l.AlphaFirstExtra();
-    Reducer reducer(int(l.width), int(l.height), kept, 1, alpha);
-    std::vector<uint8_t> line(size_t(TIFFScanlineSize64(tif)));
+    TiffSource source{file};
+    TiffPtr tif = OpenTiff(source);
+    if (!tif)
+        return false;
+    const bool alpha = target.hasAlphaChannel();
+    Reducer reducer(int(l.width), int(l.height), kept, 1, alpha, &target, firstKept);
+    std::vector<uint8_t> line(size_t(TIFFScanlineSize64(tif.get())));
     std::vector<uint32_t> row(l.width);
     if (!reducer.Ok() || line.size() < size_t(l.width) * l.samples * (l.bits / 8))
-        return std::nullopt;
-    for (uint32_t y = 0; y < l.height; ++y) {
-        if (budget.Expired() || TIFFReadScanline(tif, line.data(), y, 0) < 0)
-            return std::nullopt;
+        return false;
+    const int first = reducer.FirstSourceRow(firstKept), end = reducer.FirstSourceRow(endKept);
+    for (int y = first - first % int(l.rowsPerStrip); y < end; ++y) {
+        if (failed || budget.Expired() || TIFFReadScanline(tif.get(), line.data(), uint32_t(y), 0) < 0)
+            return false;
+        if (y < first)
+            continue;
         ConvertPlainRow(l, line.data(), row.data());
-        reducer.AddSpan(int(y), 0, row.data(), int(l.width));
-        reducer.RowsDone(int(y) + 1);
+        reducer.AddSpan(y, 0, row.data(), int(l.width));
+        reducer.RowsDone(y + 1);
     }
-    return reducer.Take();
+    return true;
+}
+
+// Strips decode independently, so a large picture is shared out among a few threads.
+std::optional<QImage> ReadPlain(Bytes file, const Layout& l, Size kept, const Budget& budget)
+{
+    const bool alpha = l.samples > (l.photometric == PHOTOMETRIC_RGB ? 3 : 1) && l.AlphaFirstExtra();
+    QImage image(kept.width, kept.height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (image.isNull())
+        return std::nullopt;
+    image.bits(); // detached here, before the threads write their rows
+    const int64_t pixels = int64_t(l.width) * l.height;
+    const int strips = int((l.height + l.rowsPerStrip - 1) / l.rowsPerStrip);
+    const int shares = pixels < kPixelsPerThread ? 1
+                       : std::clamp(int(std::thread::hardware_concurrency()), 1,
+                                    std::min({kMaxThreads, kept.height, std::max(1, strips / 8)}));
+    std::atomic<bool> failed{false};
+    auto share = [&](int k) {
+        if (!ReadPlainRows(file, l, kept, image, kept.height * k / shares, kept.height * (k + 1) / shares, budget,
+                           failed))
+            failed = true;
+    };
+    std::vector<std::thread> threads;
+    for (int k = 1; k < shares; ++k)
+        threads.emplace_back(share, k);
+    share(0);
+    for (std::thread& t : threads)
+        t.join();
+    if (failed)
+        return std::nullopt;
+    return image;
 }
 
 // libtiff's RGBA pixels are R, G, B, A in memory with the alpha premultiplied.
@@ -247,7 +295,7 @@ std::optional<DecodedPicture> DecodeTiff(Bytes file, const Budget& budget)
         return std::nullopt;
     const Size kept = KeptSize(int(l.width), int(l.height), budget.maxSide);
     std::optional<QImage> stored =
-        Plain(tif.get(), l) ? ReadPlain(tif.get(), l, kept, budget) : ReadRgba(tif.get(), l, kept, budget);
+        Plain(tif.get(), l) ? ReadPlain(file, l, kept, budget) : ReadRgba(tif.get(), l, kept, budget);
     if (!stored || stored->isNull())
         return std::nullopt;
     return Finish(std::move(*stored), int(l.width), int(l.height), l.orientation);
