@@ -152,7 +152,7 @@ bool ReadRows(JpegJob& job)
         job.reducer->AddSpan(y, 0, job.row.data(), int(cinfo.output_width));
         job.reducer->RowsDone(y + 1);
     }
-    return !job.source.ranOut;
+    return true;
 }
 
 } // namespace

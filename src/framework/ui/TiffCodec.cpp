@@ -157,7 +157,8 @@ void ConvertPlainRow(const Layout& l, const uint8_t* in, uint32_t* out)
 
 // One share of the kept rows, on a handle of its own: the strips under them are decoded
 // scanline by scanline, a strip cut by the share's first row from its start, since most
-// compressions can't begin in the middle of a strip.
+// compressions can't begin in the middle of a strip (the reducer passes over the rows above
+// the share).
 bool ReadPlainRows(Bytes file, const Layout& l, Size kept, QImage& target, int firstKept, int endKept,
                    const Budget& budget, const std::atomic<bool>& failed)
 {
@@ -175,8 +176,6 @@ bool ReadPlainRows(Bytes file, const Layout& l, Size kept, QImage& target, int f
     for (int y = first - first % int(l.rowsPerStrip); y < end; ++y) {
         if (failed || budget.Expired() || TIFFReadScanline(tif.get(), line.data(), uint32_t(y), 0) < 0)
             return false;
-        if (y < first)
-            continue;
         ConvertPlainRow(l, line.data(), row.data());
         reducer.AddSpan(y, 0, row.data(), int(l.width));
         reducer.RowsDone(y + 1);
