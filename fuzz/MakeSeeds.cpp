@@ -1,5 +1,6 @@
 // Writes the fuzzers' seed inputs, one folder per target under the corpus root: the window's
 // property records and small pictures of each format Qt can write.
+#include "pictures/RasterFixtures.h"
 #include "window/PropertyRecords.h"
 
 #include <QBuffer>
@@ -43,6 +44,12 @@ int main(int argc, char** argv)
             continue;
         std::ofstream out(pictures + "/seed." + format, std::ios::binary);
         out.write(bytes.constData(), bytes.size());
+    }
+    // And the variants the picture tests make: orientations, palettes, interlacing, CMYK, tiles.
+    int n = 0;
+    for (const fixtures::Fixture& f : fixtures::SeedFixtures()) {
+        std::ofstream out(pictures + "/variant" + std::to_string(n++) + "." + f.name, std::ios::binary);
+        out.write(f.bytes.constData(), f.bytes.size());
     }
     return 0;
 }
