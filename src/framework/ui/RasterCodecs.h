@@ -27,7 +27,7 @@ std::optional<DecodedPicture> DecodeAny(Bytes file, const Budget& budget);
 
 // The largest picture, in pixels, that each decoder takes on within the time budget. Beyond
 // it, and for a header that claims more pixels than the file could hold, there is no picture.
-inline constexpr int64_t kJpegMaxPixels = 400'000'000;
+inline constexpr int64_t kJpegMaxPixels = 250'000'000;
 inline constexpr int64_t kPngMaxPixels = 150'000'000;
 inline constexpr int64_t kTiffMaxPixels = 150'000'000;
 inline constexpr int64_t kQtMaxPixels = 100'000'000;
