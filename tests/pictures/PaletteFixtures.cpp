@@ -127,10 +127,9 @@ Fixture Gif(const QImage& pattern, const GifOptions& o)
     return {"gif", w.bytes, shown, 0};
 }
 
-Fixture Bmp(const QImage& pattern, const BmpOptions& o)
+// A BMP's rows, bottom-up unless top-down, padded to four bytes or run-length coded.
+QByteArray BmpPixels(const QImage& shown, const std::vector<QRgb>& palette, const BmpOptions& o)
 {
-    QImage shown = pattern.convertToFormat(QImage::Format_ARGB32);
-    const std::vector<QRgb> palette = o.bits <= 8 ? Reduce(shown, 1 << o.bits) : std::vector<QRgb>();
     const int width = shown.width(), height = shown.height();
     QByteArray pixels;
     for (int i = 0; i < height; ++i) {
@@ -138,20 +137,16 @@ Fixture Bmp(const QImage& pattern, const BmpOptions& o)
         std::vector<int> idx;
         for (int x = 0; x < width; ++x)
             idx.push_back(palette.empty() ? 0 : IndexIn(palette, shown.pixel(x, y)));
-        if (o.rle) {
-            for (int x = 0; x < width;) {
-                int run = 1;
-                while (x + run < width && run < 255 && idx[size_t(x + run)] == idx[size_t(x)])
-                    ++run;
-                pixels.append(char(run));
-                pixels.append(char(o.bits == 4 ? idx[size_t(x)] * 17 : idx[size_t(x)]));
-                x += run;
-            }
-            pixels.append(2, char(0)); // end of line
-            continue;
+        for (int x = 0; o.rle && x < width;) {
+            int run = 1;
+            while (x + run < width && run < 255 && idx[size_t(x + run)] == idx[size_t(x)])
+                ++run;
+            pixels.append(char(run));
+            pixels.append(char(o.bits == 4 ? idx[size_t(x)] * 17 : idx[size_t(x)]));
+            x += run;
         }
-        QByteArray row;
-        for (int x = 0; x < width; ++x) {
+        QByteArray row = o.rle ? QByteArray(2, char(0)) : QByteArray(); // RLE: end of line
+        for (int x = 0; !o.rle && x < width; ++x) {
             const QRgb c = shown.pixel(x, y);
             if (o.bits >= 24) {
                 row.append(char(qBlue(c))), row.append(char(qGreen(c))), row.append(char(qRed(c)));
@@ -164,12 +159,21 @@ Fixture Bmp(const QImage& pattern, const BmpOptions& o)
                 row[row.size() - 1] = char(row[row.size() - 1] | idx[size_t(x)] << bit);
             }
         }
-        while (row.size() % 4)
+        while (!o.rle && row.size() % 4)
             row.append(char(0));
         pixels.append(row);
     }
     if (o.rle)
         pixels.append("\x00\x01", 2); // end of picture
+    return pixels;
+}
+
+Fixture Bmp(const QImage& pattern, const BmpOptions& o)
+{
+    QImage shown = pattern.convertToFormat(QImage::Format_ARGB32);
+    const std::vector<QRgb> palette = o.bits <= 8 ? Reduce(shown, 1 << o.bits) : std::vector<QRgb>();
+    const int width = shown.width(), height = shown.height();
+    const QByteArray pixels = BmpPixels(shown, palette, o);
     Writer w;
     const int offset = 14 + 40 + int(palette.size()) * 4;
     w.Raw("BM", 2);

@@ -118,6 +118,25 @@ QImage StoredFor(const QImage& shown, int orientation)
     }
 }
 
+// One row of RGB as the JPEG fixture's colour space wants it.
+void JpegRow(const uint8_t* rgb, int width, const JpegOptions& o, uint8_t* out)
+{
+    for (int x = 0; x < width; ++x) {
+        const uint8_t r = rgb[x * 3], g = rgb[x * 3 + 1], b = rgb[x * 3 + 2];
+        if (o.grey) {
+            out[x] = uint8_t(qGray(r, g, b));
+        } else if (o.cmyk) {
+            // Adobe stores 255 - ink: C' = R * 255 / (255 - K), K' = 255 - K.
+            const int k = 255 - std::max({r, g, b}), kk = 255 - k;
+            auto inverted = [&](int v) { return uint8_t(kk ? v * 255 / kk : 0); };
+            uint8_t* p = out + x * 4;
+            p[0] = inverted(r), p[1] = inverted(g), p[2] = inverted(b), p[3] = uint8_t(kk);
+        } else {
+            std::memcpy(out + x * 3, rgb + x * 3, 3);
+        }
+    }
+}
+
 Fixture Jpeg(const QImage& shown, const JpegOptions& o)
 {
     const QImage stored = StoredFor(shown, o.orientation).convertToFormat(QImage::Format_RGB888);
@@ -147,21 +166,7 @@ Fixture Jpeg(const QImage& shown, const JpegOptions& o)
     }
     std::vector<uint8_t> row(size_t(stored.width()) * 4);
     while (c.next_scanline < c.image_height) {
-        const uint8_t* rgb = stored.constScanLine(int(c.next_scanline));
-        for (int x = 0; x < stored.width(); ++x) {
-            const uint8_t r = rgb[x * 3], g = rgb[x * 3 + 1], b = rgb[x * 3 + 2];
-            if (o.grey) {
-                row[size_t(x)] = uint8_t(qGray(r, g, b));
-            } else if (o.cmyk) {
-                // Adobe stores 255 - ink: C' = R * 255 / (255 - K), K' = 255 - K.
-                const int k = 255 - std::max({r, g, b}), kk = 255 - k;
-                auto inverted = [&](int v) { return uint8_t(kk ? v * 255 / kk : 0); };
-                uint8_t* p = row.data() + x * 4;
-                p[0] = inverted(r), p[1] = inverted(g), p[2] = inverted(b), p[3] = uint8_t(kk);
-            } else {
-                std::memcpy(row.data() + x * 3, rgb + x * 3, 3);
-            }
-        }
+        JpegRow(stored.constScanLine(int(c.next_scanline)), stored.width(), o, row.data());
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&c, rows, 1);
     }
@@ -171,6 +176,31 @@ Fixture Jpeg(const QImage& shown, const JpegOptions& o)
               o.grey ? GreyImage(shown, 8) : shown.convertToFormat(QImage::Format_ARGB32), 24};
     std::free(out);
     return f;
+}
+
+// The rows of a PNG fixture, packed at its depth.
+std::vector<std::vector<uint8_t>> PngRows(const QImage& shown, const std::vector<QRgb>& palette, const PngOptions& o)
+{
+    const bool grey = o.colour == PngColour::Grey || o.colour == PngColour::GreyAlpha;
+    const bool alpha = o.colour == PngColour::GreyAlpha || o.colour == PngColour::Rgba;
+    const int scale = o.depth == 16 ? 257 : 1, levels = (1 << std::min(o.depth, 8)) - 1;
+    std::vector<std::vector<uint8_t>> rows;
+    for (int y = 0; y < shown.height(); ++y) {
+        std::vector<int> samples;
+        for (int x = 0; x < shown.width(); ++x) {
+            const QRgb c = shown.pixel(x, y);
+            if (!palette.empty())
+                samples.push_back(IndexOf(palette, c | 0xFF000000u));
+            else if (grey)
+                samples.push_back(qRed(c) * levels / 255 * scale);
+            else
+                samples.insert(samples.end(), {qRed(c) * scale, qGreen(c) * scale, qBlue(c) * scale});
+            if (alpha)
+                samples.push_back(qAlpha(c) * scale);
+        }
+        rows.push_back(Pack(samples, o.depth));
+    }
+    return rows;
 }
 
 Fixture Png(const QImage& pattern, const PngOptions& o)
@@ -216,22 +246,7 @@ Fixture Png(const QImage& pattern, const PngOptions& o)
                 if (shown.pixel(x, y) == clear)
                     shown.setPixel(x, y, clear & 0xFFFFFF);
     }
-    std::vector<std::vector<uint8_t>> rows;
-    for (int y = 0; y < shown.height(); ++y) {
-        std::vector<int> samples;
-        for (int x = 0; x < shown.width(); ++x) {
-            const QRgb c = shown.pixel(x, y);
-            if (!palette.empty())
-                samples.push_back(IndexOf(palette, c | 0xFF000000u));
-            else if (grey)
-                samples.push_back(qRed(c) * levels / 255 * scale);
-            else
-                samples.insert(samples.end(), {qRed(c) * scale, qGreen(c) * scale, qBlue(c) * scale});
-            if (alpha)
-                samples.push_back(qAlpha(c) * scale);
-        }
-        rows.push_back(Pack(samples, o.depth));
-    }
+    std::vector<std::vector<uint8_t>> rows = PngRows(shown, palette, o);
     std::vector<png_bytep> pointers;
     for (auto& r : rows)
         pointers.push_back(r.data());
@@ -244,36 +259,33 @@ Fixture Png(const QImage& pattern, const PngOptions& o)
     return {"png", bytes, shown, 2};
 }
 
-Fixture Tiff(const QImage& pattern, const TiffOptions& o)
-{
-    const bool grey = o.colour == TiffColour::Grey, alpha = o.colour == TiffColour::Rgba;
-    QImage shown = alpha ? WithAlpha(pattern) : pattern.convertToFormat(QImage::Format_ARGB32);
-    if (grey)
-        shown = GreyImage(shown, o.bits == 16 ? 8 : o.bits);
-    const std::vector<QRgb> palette = o.colour == TiffColour::Palette ? Palette(shown, 1 << o.bits) : std::vector<QRgb>();
-    const QImage stored = StoredFor(shown, o.orientation);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("f.tif");
-    TIFF* t = TIFFOpen(path.toLocal8Bit().constData(), o.bigTiff ? "w8" : "w");
-    const int spp = grey || !palette.empty() ? 1 : alpha ? 4 : 3;
-    const bool jpeg = o.compression == COMPRESSION_JPEG;
-    for (int page = 0; page < (o.secondPage ? 2 : 1); ++page) {
-        const QImage image = page == 0 ? stored : Pattern(stored.width(), stored.height()).mirrored(true, true);
+namespace {
+
+// One page of a TIFF fixture: its tags, and its samples as libtiff takes them.
+struct TiffPage {
+    const TiffOptions& o;
+    QImage image;
+    std::vector<QRgb> palette;
+    bool grey;
+    int spp;
+
+    void Tags(TIFF* t) const
+    {
         TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(image.width()));
         TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(image.height()));
         TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(o.bits));
         TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(spp));
         TIFFSetField(t, TIFFTAG_COMPRESSION, uint16_t(o.compression));
         TIFFSetField(t, TIFFTAG_PLANARCONFIG, uint16_t(o.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
-        const uint16_t photometric = grey ? PHOTOMETRIC_MINISBLACK : !palette.empty() ? PHOTOMETRIC_PALETTE
-                                     : jpeg ? PHOTOMETRIC_YCBCR : PHOTOMETRIC_RGB;
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
+        const bool jpeg = o.compression == COMPRESSION_JPEG;
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, grey ? PHOTOMETRIC_MINISBLACK : !palette.empty() ? PHOTOMETRIC_PALETTE
+                                             : jpeg ? PHOTOMETRIC_YCBCR : PHOTOMETRIC_RGB);
         if (jpeg) {
             TIFFSetField(t, TIFFTAG_JPEGQUALITY, 92);
-            if (photometric == PHOTOMETRIC_YCBCR)
+            if (!grey && palette.empty())
                 TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
         }
-        if (alpha) {
+        if (spp == 4) {
             const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
             TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), extra);
         }
@@ -286,52 +298,70 @@ Fixture Tiff(const QImage& pattern, const TiffOptions& o)
                 b[i] = uint16_t(qBlue(palette[i]) * 257);
             TIFFSetField(t, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
         }
-        auto samples = [&](int y, int x0, int count, int plane) {
-            std::vector<int> s;
-            const int scale = o.bits == 16 ? 257 : 1, levels = (1 << std::min<int>(o.bits, 8)) - 1;
-            for (int x = x0; x < x0 + count; ++x) {
-                const QRgb c = x < image.width() && y < image.height() ? image.pixel(x, y) : 0;
-                const int all[4] = {qRed(c), qGreen(c), qBlue(c), qAlpha(c)};
-                for (int k = 0; k < spp; ++k) {
-                    if (o.separatePlanes && k != plane)
-                        continue;
-                    s.push_back(!palette.empty() ? IndexOf(palette, c)
-                                : grey           ? all[0] * levels / 255 * scale
-                                                 : all[k] * scale);
+    }
+
+    std::vector<uint8_t> Samples(int y, int x0, int count, int plane) const
+    {
+        std::vector<int> s;
+        const int scale = o.bits == 16 ? 257 : 1, levels = (1 << std::min<int>(o.bits, 8)) - 1;
+        for (int x = x0; x < x0 + count; ++x) {
+            const QRgb c = x < image.width() && y < image.height() ? image.pixel(x, y) : 0;
+            const int all[4] = {qRed(c), qGreen(c), qBlue(c), qAlpha(c)};
+            for (int k = 0; k < spp; ++k)
+                if (!o.separatePlanes || k == plane)
+                    s.push_back(!palette.empty() ? IndexOf(palette, c) : grey ? all[0] * levels / 255 * scale : all[k] * scale);
+        }
+        std::vector<uint8_t> packed = Pack(s, o.bits);
+        if (o.bits == 16) // libtiff takes samples in the machine's order
+            for (size_t i = 0; i + 1 < packed.size(); i += 2)
+                std::swap(packed[i], packed[i + 1]);
+        return packed;
+    }
+
+    void Write(TIFF* t) const
+    {
+        Tags(t);
+        const int planes = o.separatePlanes ? spp : 1;
+        TIFFSetField(t, o.tiled ? TIFFTAG_TILEWIDTH : TIFFTAG_ROWSPERSTRIP, 16u);
+        if (o.tiled)
+            TIFFSetField(t, TIFFTAG_TILELENGTH, 16u);
+        for (int plane = 0; plane < planes; ++plane)
+            for (int y = 0; y < image.height(); y += o.tiled ? 16 : 1) {
+                if (!o.tiled) {
+                    TIFFWriteScanline(t, Samples(y, 0, image.width(), plane).data(), uint32_t(y), uint16_t(plane));
+                    continue;
+                }
+                for (int x = 0; x < image.width(); x += 16) {
+                    std::vector<uint8_t> tile;
+                    for (int r = y; r < y + 16; ++r) {
+                        std::vector<uint8_t> row = Samples(r, x, 16, plane);
+                        tile.insert(tile.end(), row.begin(), row.end());
+                    }
+                    TIFFWriteTile(t, tile.data(), uint32_t(x), uint32_t(y), 0, uint16_t(plane));
                 }
             }
-            std::vector<uint8_t> packed = Pack(s, o.bits);
-            if (o.bits == 16) // libtiff takes samples in the machine's order
-                for (size_t i = 0; i + 1 < packed.size(); i += 2)
-                    std::swap(packed[i], packed[i + 1]);
-            return packed;
-        };
-        const int planes = o.separatePlanes ? spp : 1;
-        if (o.tiled) {
-            TIFFSetField(t, TIFFTAG_TILEWIDTH, 16u);
-            TIFFSetField(t, TIFFTAG_TILELENGTH, 16u);
-            for (int plane = 0; plane < planes; ++plane)
-                for (int ty = 0; ty < image.height(); ty += 16)
-                    for (int tx = 0; tx < image.width(); tx += 16) {
-                        std::vector<uint8_t> tile;
-                        for (int y = ty; y < ty + 16; ++y) {
-                            std::vector<uint8_t> row = samples(y, tx, 16, plane);
-                            tile.insert(tile.end(), row.begin(), row.end());
-                        }
-                        TIFFWriteTile(t, tile.data(), uint32_t(tx), uint32_t(ty), 0, uint16_t(plane));
-                    }
-        } else {
-            TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 16u);
-            for (int plane = 0; plane < planes; ++plane)
-                for (int y = 0; y < image.height(); ++y) {
-                    std::vector<uint8_t> row = samples(y, 0, image.width(), plane);
-                    TIFFWriteScanline(t, row.data(), uint32_t(y), uint16_t(plane));
-                }
-        }
         TIFFWriteDirectory(t);
     }
+};
+
+} // namespace
+
+Fixture Tiff(const QImage& pattern, const TiffOptions& o)
+{
+    const bool grey = o.colour == TiffColour::Grey, alpha = o.colour == TiffColour::Rgba;
+    QImage shown = alpha ? WithAlpha(pattern) : pattern.convertToFormat(QImage::Format_ARGB32);
+    if (grey)
+        shown = GreyImage(shown, o.bits == 16 ? 8 : o.bits);
+    const std::vector<QRgb> palette = o.colour == TiffColour::Palette ? Palette(shown, 1 << o.bits) : std::vector<QRgb>();
+    const int spp = grey || !palette.empty() ? 1 : alpha ? 4 : 3;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("f.tif");
+    TIFF* t = TIFFOpen(path.toLocal8Bit().constData(), o.bigTiff ? "w8" : "w");
+    TiffPage{o, StoredFor(shown, o.orientation), palette, grey, spp}.Write(t);
+    if (o.secondPage) // another picture on the next page, which is not the one shown
+        TiffPage{o, StoredFor(shown, o.orientation).mirrored(true, true), palette, grey, spp}.Write(t);
     TIFFClose(t);
-    return {"tiff", ReadAll(path), shown, jpeg ? 24 : 2};
+    return {"tiff", ReadAll(path), shown, o.compression == COMPRESSION_JPEG ? 24 : 2};
 }
 
 } // namespace fixtures
