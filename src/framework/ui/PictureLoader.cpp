@@ -156,7 +156,7 @@ std::optional<DecodedPicture> DecodeAny(Bytes file, const Budget& budget)
             else if (IsPict(file))
                 decoded = DecodePict(file, budget);
         }
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) { // memory or a thread that could not be had
         return std::nullopt;
     }
     if (!decoded || decoded->image.isNull() || decoded->width <= 0 || decoded->height <= 0)

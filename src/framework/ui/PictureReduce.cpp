@@ -46,11 +46,14 @@ Reducer::Reducer(int srcWidth, int srcHeight, Size kept, int bandRows, bool alph
     }
     if (target && target->size() == QSize(kept_.width, kept_.height) && target->depth() == 32) {
         out_ = target;
+    } else if (!target) {
+        image_ = QImage(kept_.width, kept_.height, alpha_ ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        out_ = &image_;
+    } else {
         return;
     }
-    if (!target)
-        image_ = QImage(kept_.width, kept_.height, alpha_ ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    out_ = &image_;
+    bits_ = const_cast<uchar*>(out_->constBits()); // the owner detached it; no copy may be made now
+    stride_ = out_->bytesPerLine();
 }
 
 int Reducer::FirstSourceRow(int keptRow) const
@@ -60,7 +63,7 @@ int Reducer::FirstSourceRow(int keptRow) const
 
 void Reducer::AddSpan(int y, int x0, const uint32_t* pixels, int count)
 {
-    if (!Ok() || y < 0 || y >= srcH_ || x0 < 0)
+    if (!bits_ || y < 0 || y >= srcH_ || x0 < 0)
         return;
     const int keptRow = int(int64_t(y) * kept_.height / srcH_);
     if (keptRow < nextFlush_)
@@ -90,14 +93,14 @@ void Reducer::AddSpan(int y, int x0, const uint32_t* pixels, int count)
 
 void Reducer::RowsDone(int y)
 {
-    while (Ok() && nextFlush_ < kept_.height && FirstSourceRow(nextFlush_ + 1) <= y)
+    while (bits_ && nextFlush_ < kept_.height && FirstSourceRow(nextFlush_ + 1) <= y)
         Flush(nextFlush_++);
 }
 
 void Reducer::Flush(int keptRow)
 {
     uint64_t* acc = Accumulator(keptRow);
-    auto* out = reinterpret_cast<uint32_t*>(out_->scanLine(keptRow));
+    auto* out = reinterpret_cast<uint32_t*>(bits_ + stride_ * keptRow);
     const uint64_t rows = uint64_t(FirstSourceRow(keptRow + 1) - FirstSourceRow(keptRow));
     for (int x = 0; x < kept_.width; ++x) {
         uint64_t* s = acc + size_t(x) * 4;

@@ -55,7 +55,7 @@ public:
     // may share one target, each filling rows of its own), else into an image of its own.
     Reducer(int srcWidth, int srcHeight, Size kept, int bandRows, bool alpha, QImage* target = nullptr,
             int firstKeptRow = 0);
-    bool Ok() const { return out_ && !out_->isNull(); }
+    bool Ok() const { return bits_ != nullptr; }
     // The first source row that falls on a kept row (kept.height gives the source height).
     int FirstSourceRow(int keptRow) const;
     // Pixels of source row y from column x0 on, as QRgb (alpha not premultiplied).
@@ -78,6 +78,10 @@ private:
     std::vector<uint64_t> acc_;  // premultiplied sums per channel, ring_ kept rows
     QImage image_;
     QImage* out_ = nullptr;
+    // The target's pixels, taken without detaching: reducers on several threads write rows of
+    // one image, and QImage's own row access is not safe for that.
+    uchar* bits_ = nullptr;
+    qsizetype stride_ = 0;
 };
 
 // Turns an image stored under a TIFF/EXIF orientation (1 to 8) upright.

@@ -203,9 +203,15 @@ std::optional<QImage> ReadPlain(Bytes file, const Layout& l, Size kept, const Bu
             failed = true;
     };
     std::vector<std::thread> threads;
-    for (int k = 1; k < shares; ++k)
-        threads.emplace_back(share, k);
-    share(0);
+    try {
+        threads.reserve(size_t(shares));
+        for (int k = 1; k < shares; ++k)
+            threads.emplace_back(share, k);
+    } catch (const std::exception&) {
+        failed = true; // no thread to be had: the ones started see it and stop
+    }
+    if (!failed)
+        share(0);
     for (std::thread& t : threads)
         t.join();
     if (failed)
