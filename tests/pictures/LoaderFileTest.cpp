@@ -148,6 +148,25 @@ TEST_F(PictureFiles, ALinkToAPictureOpensAsThePicture)
     EXPECT_EQ(p->Height(), 48);
 }
 
+// A file cut short while it is being decoded from its mapping: the pages past its new end are
+// read as zeros instead of stopping the program with SIGBUS, and the load gives no picture or
+// a picture, never a crash.
+TEST_F(PictureFiles, AFileCutShortDuringTheDecodeIsNoCrash)
+{
+    const QByteArray big = Bmp(Pattern(3000, 3000), {}).bytes; // 27 MB read row by row by Qt
+    for (int delayMs : {1, 3, 8, 20}) {
+        Write("shrinking.bmp", big);
+        fw::Ref<fw::FolderItem> item = fw::FolderItem::FromPath(Path("shrinking.bmp"));
+        std::thread cutter([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            ASSERT_EQ(truncate(Path("shrinking.bmp").c_str(), 4096), 0);
+        });
+        fw::Ref<fw::Picture> p = WithinTime([&] { return item->OpenAsPicture(); });
+        cutter.join();
+        EXPECT_TRUE(!p || p->Width() == 3000) << delayMs;
+    }
+}
+
 QImage Draw(const fw::Ref<fw::Picture>& pic, QSize canvas, QRect target)
 {
     QImage out(canvas, QImage::Format_ARGB32);
