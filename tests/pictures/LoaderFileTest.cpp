@@ -1,7 +1,9 @@
 // The picture loader at its edges: damaged files and impossible sizes give no picture, quickly;
 // special files are never opened; a real file is mapped and decoded; drawing scales and keeps
 // what it scaled.
+#include "DicomFixtures.h"
 #include "LoaderSupport.h"
+#include "PictFixtures.h"
 #include "framework/files/FolderItem.h"
 #include "framework/ui/GraphicsPrivate.h"
 
@@ -117,6 +119,26 @@ TEST_F(PictureFiles, ARealFileIsDecodedAtItsSizeAsShown)
     Write("empty.png", QByteArray());
     EXPECT_FALSE(Open("empty.png"));
     EXPECT_FALSE(Open("missing.png"));
+}
+
+// DICOM and PICT files reach their own readers from a real file, whatever they are named.
+TEST_F(PictureFiles, DicomAndPictFilesAreDecodedByContent)
+{
+    dicom_fixtures::Fixture dicom;
+    dicom.name = "plain";
+    dicom.width = 40;
+    dicom.height = 24;
+    ASSERT_TRUE(dicom_fixtures::WriteDicom(dicom, Path("scan.tif")));
+    fw::Ref<fw::Picture> d = Open("scan.tif");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->Width(), 40);
+    EXPECT_EQ(d->Height(), 24);
+    const auto seeds = pict_fixtures::PictSeeds();
+    ASSERT_FALSE(seeds.empty());
+    Write("drawing.dcm", seeds.front().second);
+    fw::Ref<fw::Picture> p = Open("drawing.dcm");
+    ASSERT_TRUE(p) << seeds.front().first;
+    EXPECT_GT(p->Width(), 0);
 }
 
 // Fifos, devices, folders and dangling links give no picture and are never opened: a fifo
