@@ -1,4 +1,5 @@
 // zorlin-bench [--markdown FILE] [section...]
+// zorlin-bench [startup] [scan] [export] [preview]
 // Runs the named sections (all of them without arguments) and prints each figure beside a
 // baseline measured in the same run, and PASS or MISS for each goal; the closing table of goals
 // also goes to FILE when one is given.
@@ -17,6 +18,7 @@ namespace {
 void Usage()
 {
     std::fprintf(stderr, "usage: zorlin-bench [--markdown FILE] [section...]\n");
+    std::fprintf(stderr, "usage: zorlin-bench [startup] [scan] [export] [preview]\n");
 }
 
 } // namespace
@@ -36,6 +38,7 @@ int main(int argc, char** argv)
         {"dicom", &bench::RunDicomSection},
         {"pict", &bench::RunPictSection},
         {"quit", &bench::RunQuitSection},
+        {"preview", &bench::RunPreviewSection},
     };
     std::vector<std::string> chosen(argv + 1, argv + argc);
     std::string markdown;

@@ -1,8 +1,9 @@
 // Writes the fuzzers' seed inputs, one folder per target under the corpus root: the window's
-// property records, small pictures of each format Qt can write, the DICOM test fixtures and PICT
-// files of many kinds.
+// property records, small pictures of each format Qt can write with the variants the picture
+// tests make, the DICOM test fixtures and PICT files of many kinds.
 #include "pictures/DicomFixtures.h"
 #include "pictures/PictFixtures.h"
+#include "pictures/RasterFixtures.h"
 #include "window/PropertyRecords.h"
 
 #include <QBuffer>
@@ -57,6 +58,12 @@ int main(int argc, char** argv)
     for (const auto& [name, bytes] : pict_fixtures::PictSeeds()) {
         std::ofstream out(picts + "/" + name, std::ios::binary);
         out.write(bytes.constData(), bytes.size());
+    }
+    // And the variants the picture tests make: orientations, palettes, interlacing, CMYK, tiles.
+    int n = 0;
+    for (const fixtures::Fixture& f : fixtures::SeedFixtures()) {
+        std::ofstream out(pictures + "/variant" + std::to_string(n++) + "." + f.name, std::ios::binary);
+        out.write(f.bytes.constData(), f.bytes.size());
     }
     return 0;
 }

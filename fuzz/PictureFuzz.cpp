@@ -17,9 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return new QGuiApplication(argc, argv);
     }();
     (void)app;
-    QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    fw::Ref<fw::Picture> p = fw::DecodePicture(bytes);
-    if (p && (p->Width() <= 0 || p->Height() <= 0))
+    fw::Ref<fw::Picture> p = fw::DecodePicture(fw::codecs::Bytes{data, size}, fw::ScreenBudget());
+    if (p && (p->Width() <= 0 || p->Height() <= 0 || p->Data().image.isNull()))
         __builtin_trap();
     return 0;
 }

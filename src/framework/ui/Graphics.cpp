@@ -5,6 +5,37 @@
 #include <QPainter>
 
 namespace fw {
+namespace {
+
+constexpr int64_t kMaxCachedPixels = 16'000'000;
+constexpr int kDraftSide = 1024; // images with a longer side beyond twice this keep a draft
+
+// The source rectangle of the image smoothly scaled to the destination size, made once per size:
+// paints at an unchanged size cost a plain copy. A large image is scaled from a reduced draft
+// whenever the draft still has more pixels than the destination, which keeps a resize cheap.
+const QImage& ScaledFor(PictureData& d, const QRectF& source, QSize size)
+{
+    const QRect key = source.toAlignedRect();
+    if (!d.scaled.isNull() && d.scaled.size() == size && d.scaledFrom == key)
+        return d.scaled;
+    QImage base = d.image;
+    QRectF from = source;
+    if (std::max(d.image.width(), d.image.height()) > 2 * kDraftSide) {
+        if (d.draft.isNull())
+            d.draft = d.image.scaled(kDraftSide, kDraftSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const double f = double(d.draft.width()) / d.image.width();
+        const QRectF onDraft(source.x() * f, source.y() * f, source.width() * f, source.height() * f);
+        if (size.width() <= onDraft.width() && size.height() <= onDraft.height())
+            base = d.draft, from = onDraft;
+    }
+    const QRect part = from.toAlignedRect() & base.rect();
+    const QImage piece = part == base.rect() ? base : base.copy(part);
+    d.scaled = piece.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    d.scaledFrom = key;
+    return d.scaled;
+}
+
+} // namespace
 
 FW_CLASS_TABLE(Picture, Object, "Picture") {}
 FW_CLASS_TABLE(Graphics, Object, "Graphics") {}
@@ -49,11 +80,15 @@ void Graphics::DrawPicture(const Ref<Picture>& pic, int32_t x, int32_t y, int32_
         return;
     // The image may be a reduced copy of a very large picture: map the source rectangle,
     // which is in the picture's own pixels, onto it.
-    double fx = double(d.image.width()) / std::max(d.width, 1);
-    double fy = double(d.image.height()) / std::max(d.height, 1);
-    QRectF source(sx * fx, sy * fy, sw * fx, sh * fy);
-    painter_->painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter_->painter.drawImage(QRectF(x, y, w, h), d.image, source);
+    const double fx = double(d.image.width()) / std::max(d.width, 1);
+    const double fy = double(d.image.height()) / std::max(d.height, 1);
+    const QRectF source(sx * fx, sy * fy, sw * fx, sh * fy);
+    if (int64_t(w) * h > kMaxCachedPixels) {
+        painter_->painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter_->painter.drawImage(QRectF(x, y, w, h), d.image, source);
+        return;
+    }
+    painter_->painter.drawImage(QPoint(x, y), ScaledFor(d, source, QSize(w, h)));
 }
 
 } // namespace fw

@@ -1,6 +1,7 @@
 #pragma once
 // The toolkit side of pictures and drawing contexts.
 #include "Graphics.h"
+#include "PictureCodecs.h"
 
 #include <QImage>
 #include <QPainter>
@@ -12,6 +13,12 @@ public:
     QImage image;   // may be smaller than width by height for very large pictures
     int32_t width = 0;
     int32_t height = 0;
+
+    // What DrawPicture scaled last, kept for the next paint at the same size, and a halved copy
+    // of a large image to scale from, so that a resize that changes the size is cheap too.
+    QImage scaled;
+    QRect scaledFrom;
+    QImage draft;
 };
 
 class PainterHandle {
@@ -20,8 +27,12 @@ public:
     QPainter& painter;
 };
 
-// Decodes a picture from the bytes of a file, by content; nil when they hold no picture that
-// fits the memory bounds.
-Ref<Picture> DecodePicture(const QByteArray& bytes);
+// The bounds of one load: the kept copy no larger than the largest screen shows, and two
+// seconds from now.
+codecs::Budget ScreenBudget();
+
+// Decodes a picture from a file's bytes, by content; nil when they hold no picture within the
+// budget.
+Ref<Picture> DecodePicture(codecs::Bytes file, const codecs::Budget& budget);
 
 } // namespace fw
