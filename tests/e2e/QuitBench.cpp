@@ -102,9 +102,12 @@ double QuitMidSort(const XServer& x, const std::string& tree, Way way)
 }
 
 // An export over an earlier file of the same name, cut short once its temporary file is
-// there: the earlier file stays as it was and the temporary one goes.
-double QuitMidExport(const XServer& x, const std::string& tree, const std::string& out, Way way)
+// there: the earlier file stays as it was and the temporary one goes. Each way has a folder of
+// its own, so that what one leaves behind cannot mislead the next.
+double QuitMidExport(const XServer& x, const std::string& tree, const std::string& under, Way way)
 {
+    const std::string out = under + "/" + std::to_string(int(way));
+    EXPECT_EQ(::mkdir(out.c_str(), 0755), 0) << out;
     const std::string target = out + "/list.txt";
     std::string earlier;
     for (int i = 0; i < 1000; ++i)
