@@ -53,6 +53,8 @@ void ExpectSameExport(const std::string& written, const std::vector<std::string>
 
 TEST(BadTreeEndToEnd, ScanPreviewEveryRowSortExportAndQuit)
 {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root may run the program as another user";
     XServer x;
     ASSERT_FALSE(x.Display().empty());
     files::TempFolder folder("zorlin-e2e-badtree");
