@@ -19,17 +19,10 @@
 #include <unistd.h>
 
 namespace bench {
-namespace {
-
-constexpr int kSide = 2048;
-constexpr int kFrameSide = 1024, kFrames = 32; // a 64 MB series in one file
-constexpr int kDecodeRuns = 9;
-constexpr int kToolRuns = 5;
-constexpr double kGoalMs = 150;
 
 // CT-like pictures: a disc of soft tissue in air with a smooth ramp and fine noise, so no
 // window or decoder can take a shortcut.
-bool WriteSample(const std::string& path, int side, int frames)
+bool WriteDicomSample(const std::string& path, int side, int frames)
 {
     std::vector<Uint16> pixels(size_t(side) * side * frames);
     uint32_t seed = 7;
@@ -62,6 +55,14 @@ bool WriteSample(const std::string& path, int side, int frames)
     d.putAndInsertUint16Array(DCM_PixelData, pixels.data(), Uint32(pixels.size()));
     return file.saveFile(path.c_str(), EXS_LittleEndianExplicit).good();
 }
+
+namespace {
+
+constexpr int kSide = 2048;
+constexpr int kFrameSide = 1024, kFrames = 32; // a 64 MB series in one file
+constexpr int kDecodeRuns = 9;
+constexpr int kToolRuns = 5;
+constexpr double kGoalMs = 150;
 
 // The file mapped read-only, as the picture loader maps it.
 class Mapping {
@@ -112,7 +113,7 @@ Stats TimeDecode(const std::string& path, int side, int maxSide, bool& allShown)
 void SeriesFigures(const std::string& folder)
 {
     const std::string single = folder + "/single.dcm", series = folder + "/series.dcm";
-    if (!Check(WriteSample(single, kFrameSide, 1) && WriteSample(series, kFrameSide, kFrames), "the series was written"))
+    if (!Check(WriteDicomSample(single, kFrameSide, 1) && WriteDicomSample(series, kFrameSide, kFrames), "the series was written"))
         return;
     bool shown = false, seriesShown = false;
     const Stats one = TimeDecode(single, kFrameSide, 4096, shown);
@@ -137,7 +138,7 @@ void RunDicomSection()
     ScratchDir scratch("dicom");
     const std::string path = scratch.Path() + "/ct-2048.dcm", out = scratch.Path() + "/ct-2048.pgm";
     Heading(Format("DICOM: %d x %d, 16 bits, explicit VR little endian, min-max window", kSide, kSide));
-    if (!Check(WriteSample(path, kSide, 1), "the DICOM sample was written"))
+    if (!Check(WriteDicomSample(path, kSide, 1), "the DICOM sample was written"))
         return;
     const std::vector<std::string> tool = {"dcm2pnm", "--min-max-window", path, out};
     if (!Check(TimeChild(tool, "/dev/null") >= 0, "dcm2pnm ran"))
@@ -158,7 +159,7 @@ void RunDicomSection()
            Format("dcm2pnm min %.1f ms", dcm2pnm.min));
     Figure("DecodeDicom, kept at 1024, median", Format("%.1f ms", reduced.median));
     Goal(full.median <= kGoalMs, Format("a %d x %d 16-bit DICOM decodes in <= %.0f ms", kSide, kSide, kGoalMs),
-         Format("%.1f ms", full.median));
+         Format("%.1f ms beside dcm2pnm's %.1f ms", full.median, dcm2pnm.median));
     SeriesFigures(scratch.Path());
 }
 

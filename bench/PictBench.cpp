@@ -15,6 +15,8 @@ constexpr int kWidth = 4000, kHeight = 3000;
 constexpr int kDecodeRuns = 7;
 constexpr int kGmRuns = 3;
 
+} // namespace
+
 // Smooth ramps with a finer pattern in blue: runs in some planes, literals in others, as in
 // a photograph's flat and busy parts.
 QImage Scene()
@@ -28,7 +30,7 @@ QImage Scene()
     return image;
 }
 
-} // namespace
+QByteArray PictSample() { return pict_fixtures::DirectPict(Scene(), 4, 3, true); }
 
 void RunPictSection()
 {
@@ -37,7 +39,7 @@ void RunPictSection()
                    kDecodeRuns, kGmRuns));
     ScratchDir scratch("pict");
     const QImage scene = Scene();
-    const QByteArray file = pict_fixtures::DirectPict(scene, 4, 3, true); // GraphicsMagick wants the file header
+    const QByteArray file = PictSample(); // with the file header, which GraphicsMagick wants
     const std::string path = scratch.Path() + "/scene.pict";
     QFile out(QString::fromStdString(path));
     if (!Check(out.open(QIODevice::WriteOnly) && out.write(file) == file.size(), "the picture was written"))
@@ -65,7 +67,8 @@ void RunPictSection()
     Figure("decode, median", Format("%.0f ms", d.median), Format("gm convert to png %.0f ms", png.median));
     Figure("", "", Format("gm convert to ppm %.0f ms", ppm.median));
     Figure("decode, min", Format("%.0f ms", d.min), Format("gm to png min %.0f ms, to ppm min %.0f ms", png.min, ppm.min));
-    Goal(d.median <= 150, "a 4000 x 3000 32-bit PICT decodes in <= 150 ms", Format("%.0f ms", d.median));
+    Goal(d.median <= 150, "a 4000 x 3000 32-bit PICT decodes in <= 150 ms",
+         Format("%.0f ms beside gm convert's %.0f ms to ppm", d.median, ppm.median));
 }
 
 } // namespace bench

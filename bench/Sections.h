@@ -1,5 +1,9 @@
 #pragma once
 // The benchmark's sections, each runnable on its own.
+#include <QByteArray>
+
+#include <string>
+
 namespace bench {
 
 void RunStartupSection();
@@ -10,6 +14,11 @@ void RunDicomSection();
 void RunQuitSection();
 void RunPictSection();
 void RunPreviewSection();
+
+// The sample pictures of the DICOM and PICT sections, which the preview section shows too: a
+// CT-like 16-bit DICOM of side by side pixels, and a 4000 x 3000 32-bit PICT (pack type 4).
+bool WriteDicomSample(const std::string& path, int side, int frames);
+QByteArray PictSample();
 
 // The child process of the start-up section: "startup-child app" runs the program,
 // "startup-child qt" an empty window; either writes one line at its first expose and quits.
