@@ -208,3 +208,30 @@ TEST(ListSelection, AClickBelowTheLastRowLeavesNoRowSelectedAndAnEmptyHint)
     });
     EXPECT_TRUE(run.messages.empty());
 }
+
+// The hint rule lets the event loop turn between the windows it tries, so the user's next key
+// may be handled while the hint of the row before is still being made. The last row reached must
+// be the one whose hint stays in the field.
+TEST(ListSelection, AKeyHandledWhileAHintIsMadeLeavesTheHintOfTheRowReached)
+{
+    Tree t;
+    t.Make({"plate-aaaaaaaaaaaa-one.png", "plate-bbbbbbbbbbbb-two.png", "plate-cccccccccccc-three.png"});
+    auto run = RunCounting([&](CountingWindow1& w) {
+        Scan(w, t.Root());
+        fw::Ref<fw::Listbox> list = w.FileList();
+        ASSERT_EQ(list->ListCount(), 3);
+        fw::ListView* view = fw::NativeListView(*list);
+        // The Down key waits in the queue; the first turn of the loop inside the hint rule
+        // delivers it, for no turn has come for longer than the loop's rhythm.
+        QCoreApplication::postEvent(view, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+        QCoreApplication::postEvent(view, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
+        QTest::qSleep(40);
+        harness::ClickListRow(list, 0);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(list->ListIndex(), 1);
+        EXPECT_EQ(w.changes, 2);
+        EXPECT_EQ(w.HintField()->Text().str(), "plate-bbbbbbbbbbbb-two.png");
+        EXPECT_EQ(Module1::gHintStrg.str(), "plate-bbbbbbbbbbbb-two.png");
+    });
+    EXPECT_TRUE(run.messages.empty());
+}

@@ -211,7 +211,29 @@ void Listbox::SelectionChangedByView(int32_t row)
         return;
     listIndex_ = row;
     if (!quietSelection_)
+        RaiseChange();
+}
+
+// A "Change" handler may let the event loop turn, and the user's next click or key may then
+// move the selection again. That change is raised once the running handler has returned,
+// never inside it: otherwise the older handler would finish last and what it showed (the hint
+// of a row left behind) would stand for the row now selected.
+void Listbox::RaiseChange()
+{
+    if (raisingChange_) {
+        changePending_ = true;
+        return;
+    }
+    Ref<Listbox> self(*this);
+    raisingChange_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{raisingChange_};
+    do {
+        changePending_ = false;
         RaiseSimple("Change");
+    } while (changePending_);
 }
 
 void Listbox::SetColumnCount(int32_t n)

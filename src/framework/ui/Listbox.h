@@ -92,6 +92,7 @@ public:
     ListData& Data() const { return *data_; }
     void AnnouncePendingRows();
     void SelectionChangedByView(int32_t row);
+    void RaiseChange();
     void HeadingClicked(int32_t column);
     bool RaiseCellBackgroundPaint(Graphics& g, int32_t row, int32_t column);
     bool HasHandler(const char* eventName) const { return Handler(eventName) != nullptr; }
@@ -132,6 +133,7 @@ private:
     std::vector<double> shares_; // each column's share of the width, from ColumnWidths
     String columnWidths_;
     bool hasHeading_ = true, resizable_ = true, announceScheduled_ = false, quietSelection_ = false, applyingWidths_ = false;
+    bool raisingChange_ = false, changePending_ = false;
 };
 
 } // namespace fw
