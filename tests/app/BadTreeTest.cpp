@@ -4,6 +4,7 @@
 // person would expect and report no error.
 #include "ProgramHarness.h"
 #include "TreeBuilder.h"
+#include "DeepPath.h"
 #include "core/FolderTreeSupport.h"
 
 #include <QThreadPool>
@@ -194,23 +195,8 @@ TEST(BadTree, AFolderTheUserMayNotReadContributesNothing)
 TEST(BadTree, APathLongerThanTheSystemLimitIsWalkedToTheBottom)
 {
     Tree t;
-    Names levels;
-    std::string path = t.Root();
-    int fd = ::open(t.Root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    for (int i = 0; i < 40; ++i) {
-        std::string name = "level" + std::to_string(100 + i) + std::string(112, 'x');
-        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0) << std::strerror(errno);
-        int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        ASSERT_GE(next, 0);
-        fd = next;
-        levels.push_back(name);
-    }
-    int file = ::openat(fd, "deep.jpg", O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-    ASSERT_GE(file, 0);
-    ::close(file);
-    ::close(fd);
+    const Names levels = deep_path::Make(t.Root());
+    ASSERT_EQ(levels.size(), 40u) << std::strerror(errno);
     std::string above = t.Root();
     for (size_t i = 0; i + 3 < levels.size(); ++i)
         above += "/" + levels[i];

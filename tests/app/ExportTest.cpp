@@ -352,10 +352,15 @@ protected:
     }
 
     // Runs the program, fills the list, and clicks "Export List..." with `act` due at once.
-    harness::RunResult ExportWhile(const std::function<void(Window1&)>& act)
+    // Runs `act` from inside the export's first yield; `before` and `after` run around the export.
+    harness::RunResult ExportWhile(const std::function<void(Window1&)>& act,
+                                   const std::function<void(Window1&)>& before = {},
+                                   const std::function<void(Window1&)>& after = {})
     {
         return RunProgram([&](Window1& w) {
             Fill(w.FileList());
+            if (before)
+                before(w);
             // The last turn of the loop lies well back, so the export's first yield turns it.
             fw::RuntimeBackgroundTask();
             QTest::qWait(20);
@@ -370,6 +375,8 @@ protected:
             exporting = true;
             Click(w.ExportButton());
             exporting = false;
+            if (after)
+                after(w);
         });
     }
 
@@ -407,23 +414,9 @@ TEST_F(ExportInterrupted, AHeadingClickMidExportSortsOnlyWhenTheExportIsDone)
 {
     Answer({out / "list.txt"});
     int32_t firstAfterExport = -1;
-    auto run = RunProgram([&](Window1& w) {
-        fw::Ref<fw::Listbox> list = w.FileList();
-        Fill(list);
-        harness::ClickHeading(list, 0); // ascending by number: the order it has
-        fw::RuntimeBackgroundTask();
-        QTest::qWait(20);
-        QTimer timer;
-        timer.setSingleShot(true);
-        timer.setInterval(0);
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            exporting = actedDuringExport = true;
-            harness::ClickHeading(list, 0); // descending, once the export is done
-        });
-        timer.start();
-        Click(w.ExportButton());
-        firstAfterExport = list->CellTag(0, 0).ToInt32();
-    });
+    auto run = ExportWhile([](Window1& w) { harness::ClickHeading(w.FileList(), 0); }, // descending, once done
+                           [](Window1& w) { harness::ClickHeading(w.FileList(), 0); }, // ascending: the order it has
+                           [&](Window1& w) { firstAfterExport = w.FileList()->CellTag(0, 0).ToInt32(); });
     EXPECT_TRUE(run.messages.empty());
     EXPECT_TRUE(actedDuringExport);
     std::vector<std::string> lines = Lines(ReadFile(out / "list.txt"));

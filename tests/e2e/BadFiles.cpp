@@ -1,4 +1,5 @@
 #include "BadFiles.h"
+#include "DeepPath.h"
 
 #include "Files.h"
 
@@ -112,20 +113,7 @@ void Write(const std::string& path, const std::string& bytes, mode_t mode = 0644
 // Forty folders of 120 characters each, one inside the other: some 4,900 characters down.
 void MakeDeepPath(const std::string& folder)
 {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    for (int i = 0; i < 40; ++i) {
-        std::string name = "level" + std::to_string(100 + i) + std::string(112, 'x');
-        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0) << std::strerror(errno);
-        int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        ASSERT_GE(next, 0);
-        fd = next;
-    }
-    int file = ::openat(fd, "deep.jpg", O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-    EXPECT_GE(file, 0);
-    ::close(file);
-    ::close(fd);
+    ASSERT_EQ(deep_path::Make(folder).size(), 40u) << std::strerror(errno);
 }
 
 // Empty files in one folder, made by descriptor: a hundred thousand take a fraction of a second.
