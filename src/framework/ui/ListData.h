@@ -1,17 +1,20 @@
 #pragma once
 // The rows of a Listbox, kept column by column: one column of texts per column of the list,
 // and one of tags for each column that was ever given a tag.
+#include "framework/runtime/BulkMemory.h"
 #include "framework/runtime/String.h"
 #include "framework/runtime/Variant.h"
 
 #include <cstddef>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace fw {
 
 // A column of values in blocks of 4096: growing never copies, little room is left unused,
-// and reading down a column walks long stretches of contiguous memory.
+// and reading down a column walks long stretches of contiguous memory. The blocks come from
+// the bulk pools, which keep them for the next list.
 template <typename T>
 class Column {
 public:
@@ -19,20 +22,33 @@ public:
 
     Column() = default;
     explicit Column(size_t n) { resize(n); }
+    Column(const Column&) = delete;
+    Column& operator=(const Column&) = delete;
+    Column(Column&& o) noexcept { swap(o); }
+    Column& operator=(Column&& o) noexcept
+    {
+        Column(std::move(o)).swap(*this);
+        return *this;
+    }
+    ~Column()
+    {
+        for (T* b : blocks_)
+            FreeBlock(b);
+    }
     T& operator[](size_t i) { return blocks_[i >> kShift][i & (kBlock - 1)]; }
     const T& operator[](size_t i) const { return blocks_[i >> kShift][i & (kBlock - 1)]; }
     size_t size() const { return size_; }
     void push_back(T v)
     {
         if ((size_ & (kBlock - 1)) == 0 && (size_ >> kShift) == blocks_.size())
-            blocks_.push_back(std::make_unique<T[]>(kBlock));
+            AddBlock();
         (*this)[size_++] = std::move(v);
     }
     void emplace_back() { push_back(T()); }
     void resize(size_t n)
     {
         while (blocks_.size() * kBlock < n)
-            blocks_.push_back(std::make_unique<T[]>(kBlock));
+            AddBlock();
         for (size_t i = n; i < size_; ++i)
             (*this)[i] = T();
         size_ = n;
@@ -44,7 +60,21 @@ public:
     }
 
 private:
-    std::vector<std::unique_ptr<T[]>> blocks_;
+    static BulkPool& Pool() { return BulkPoolOf<kBlock * sizeof(T)>(); }
+    void AddBlock()
+    {
+        blocks_.reserve(blocks_.size() + 1);
+        T* block = static_cast<T*>(Pool().Take());
+        std::uninitialized_value_construct_n(block, kBlock);
+        blocks_.push_back(block);
+    }
+    static void FreeBlock(T* b)
+    {
+        std::destroy_n(b, kBlock);
+        Pool().Give(b);
+    }
+
+    std::vector<T*> blocks_;
     size_t size_ = 0;
 };
 
