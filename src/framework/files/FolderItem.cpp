@@ -1,6 +1,7 @@
 #include "FolderItem.h"
 
 #include "FolderData.h"
+#include "framework/runtime/BulkMemory.h"
 #include "framework/runtime/StringFunctions.h"
 
 #include <algorithm>
@@ -23,6 +24,7 @@ constinit DescriptorCache gDescriptors;
 namespace {
 
 constexpr uint32_t kUnknownListIndex = 0xFFFFFF; // past what three bytes can count
+constexpr size_t kNamesAhead = 8;
 
 } // namespace
 
@@ -31,6 +33,19 @@ static_assert(sizeof(FolderItem) <= 40, "a node is five words");
 FW_CLASS_TABLE(FolderItem, Object, "FolderItem")
 {
     t.factory = nullptr; // nodes come from FromPath and Item only
+}
+
+void* FolderItem::operator new(size_t size)
+{
+    return size == sizeof(FolderItem) ? BulkPoolOf<sizeof(FolderItem)>().Take() : ::operator new(size);
+}
+
+void FolderItem::operator delete(void* node, size_t size)
+{
+    if (size == sizeof(FolderItem))
+        BulkPoolOf<sizeof(FolderItem)>().Give(node);
+    else
+        ::operator delete(node);
 }
 
 FolderItem::FolderItem(Ref<FolderItem> parent, String name, Kind kind)
@@ -186,7 +201,12 @@ Ref<FolderItem> FolderItem::Item(int32_t index)
 {
     if (index < 1 || index > Count())
         return nullptr;
-    ListEntry& e = folder_->entries[size_t(index) - 1];
+    std::vector<ListEntry>& entries = folder_->entries;
+    ListEntry& e = entries[size_t(index) - 1];
+    // A walk takes the entries in order, and their names were written by the thread that read
+    // the folder: asking for a name a few entries ahead hides the wait for it to arrive here.
+    if (size_t ahead = size_t(index) - 1 + kNamesAhead; ahead < entries.size())
+        __builtin_prefetch(entries[ahead].name.data());
     FolderItem* node = e.Node();
     if (!node) {
         node = new FolderItem(Ref<FolderItem>(this), e.name, e.GetKind());
@@ -238,10 +258,12 @@ void FolderItem::ReadEntries()
 void FolderItem::ReadAhead()
 {
     FolderData& d = *folder_;
-    for (; d.nextPrefetch < d.entries.size() && FolderPrefetch::CanStart(); ++d.nextPrefetch) {
+    for (; d.nextPrefetch < d.entries.size(); ++d.nextPrefetch) {
         const ListEntry& e = d.entries[d.nextPrefetch];
         if (e.GetKind() != Kind::Folder || e.Node() || HasTicket(d.nextPrefetch))
             continue; // links are never read; a node that exists reads for itself
+        if (!FolderPrefetch::CanStart())
+            return;
         if (d.childTickets.size() == d.childTickets.capacity()) // nothing can fail once fd is open
             d.childTickets.reserve(std::max<size_t>(8, 2 * d.childTickets.size()));
         int at = BorrowFd();

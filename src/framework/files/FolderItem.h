@@ -31,6 +31,10 @@ public:
 
     ~FolderItem() override;
 
+    // Nodes come from a bulk pool: a scan makes one for every file it lists.
+    static void* operator new(size_t size);
+    static void operator delete(void* node, size_t size);
+
     const String& Name() const { return name_; }          // the native bytes of the item's own name
     bool Exists() const;                           // asks the file system afresh
     bool Directory() const;                        // a folder, or a link to one
