@@ -28,6 +28,7 @@ struct PrefetchJob {
 namespace {
 
 constexpr int kThreads = 3;
+constexpr int kFirstSubfolders = 3;
 using FolderPrefetch::kMaxWaiting;
 
 // The deepest first, as a depth-first walk finishes a subfolder before it takes the next
@@ -207,9 +208,14 @@ void Work()
         try {
             Listing listing = ReadListing(fd);
             // Room for the subfolders is set aside before they are opened, so that the readers
-            // together never hold more than the bound allows.
+            // together never hold more than the bound allows. Only the first few are opened:
+            // the room is best spent on the folders the walk comes to first, and of the
+            // subfolders of a folder just read, those are the first ones. The walk opens the
+            // others as it comes near them. Opening them all would spend the room on the first
+            // folders read, the widest ones high in the tree, and leave none for the deep ones
+            // the walk comes to next.
             lock.lock();
-            int room = std::max(0, kMaxWaiting - p.waiting);
+            int room = std::clamp(kMaxWaiting - p.waiting, 0, kFirstSubfolders);
             p.waiting += room;
             lock.unlock();
             opened = OpenSubfolders(listing, room);

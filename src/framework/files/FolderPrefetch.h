@@ -21,8 +21,7 @@ using ChildTickets = std::vector<std::pair<uint32_t, PrefetchTicket>>;
 namespace FolderPrefetch {
 
 // The most folders read ahead and not yet taken, each holding a descriptor until it is. Enough
-// that the readers open the subfolders of narrow trees (twenty files a folder) themselves,
-// rather than leave that to the walk.
+// that the readers keep well ahead of a walk through narrow trees (twenty files a folder).
 constexpr int kMaxWaiting = 128;
 
 // Whether another folder may be read ahead now: the number waiting is bounded, so that a
