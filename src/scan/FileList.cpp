@@ -14,9 +14,9 @@ using namespace Module1;
 
 namespace {
 
-// The image extensions, in the order they are compared, made once rather than per file.
-const String kImageExtensions[] = {"tif", "TIF", "tiff", "TIFF", "jpg", "JPG", "jpeg", "JPEG", "gif",
-                                   "GIF", "bmp", "BMP", "png", "PNG", "dcm", "DCM", "pict", "PICT"};
+// The image extensions, made once rather than per file. Text comparison ignores letter case,
+// so one spelling of each is enough: "TIF" is "tif".
+const String kImageExtensions[] = {"tif", "tiff", "jpg", "jpeg", "gif", "bmp", "png", "dcm", "pict"};
 
 } // namespace
 
