@@ -44,16 +44,10 @@ void BulkPool::Lock()
         }
 }
 
-#ifdef FW_BULK_PLAIN
-
-void* BulkPool::Take() { return ::operator new(size_); }
-
-void BulkPool::Give(void* piece) { ::operator delete(piece); }
-
-#else
-
 void* BulkPool::Take()
 {
+    if constexpr (kBulkPoolsPlain)
+        return ::operator new(size_);
     if (size_ > kChunk)
         throw std::bad_alloc();
     Lock();
@@ -79,6 +73,10 @@ void* BulkPool::Take()
 
 void BulkPool::Give(void* piece)
 {
+    if constexpr (kBulkPoolsPlain) {
+        ::operator delete(piece);
+        return;
+    }
     if (!piece)
         return;
     Lock();
@@ -86,7 +84,5 @@ void BulkPool::Give(void* piece)
     free_ = piece;
     Unlock();
 }
-
-#endif
 
 } // namespace fw

@@ -32,7 +32,7 @@ inline constexpr bool kBulkPoolsPlain = false;
 
 class BulkPool {
 public:
-    explicit constexpr BulkPool(size_t size) : size_(size < sizeof(void*) ? sizeof(void*) : RoundUp(size)) {}
+    explicit constexpr BulkPool(size_t size) : size_(RoundUp(size > 0 ? size : 1)) {}
     BulkPool(const BulkPool&) = delete;
     BulkPool& operator=(const BulkPool&) = delete;
 
