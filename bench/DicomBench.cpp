@@ -3,7 +3,7 @@
 #include "BenchSupport.h"
 #include "Sections.h"
 
-#include "framework/ui/PictureCodecs.h"
+#include "framework/pictures/PictureCodecs.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -84,7 +84,7 @@ public:
         if (data_)
             ::munmap(const_cast<uint8_t*>(data_), size_);
     }
-    fw::codecs::Bytes Bytes() const { return {data_, size_}; }
+    fw::pictures::Bytes Bytes() const { return {data_, size_}; }
 
 private:
     const uint8_t* data_ = nullptr;
@@ -99,9 +99,9 @@ Stats TimeDecode(const std::string& path, int side, int maxSide, bool& allShown)
     for (int i = 0; i < kDecodeRuns; ++i) {
         auto t0 = Clock::now();
         Mapping mapping(path);
-        fw::codecs::Budget budget;
+        fw::pictures::Budget budget;
         budget.maxSide = maxSide;
-        auto picture = fw::codecs::DecodeDicom(mapping.Bytes(), budget);
+        auto picture = fw::pictures::DecodeDicom(mapping.Bytes(), budget);
         ms.push_back(MsBetween(t0, Clock::now()));
         allShown = allShown && picture && picture->width == side && !picture->image.isNull();
     }

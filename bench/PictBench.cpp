@@ -3,7 +3,7 @@
 #include "BenchSupport.h"
 #include "Sections.h"
 
-#include "framework/ui/PictureCodecs.h"
+#include "framework/pictures/PictureCodecs.h"
 #include "pictures/PictFixtures.h"
 
 #include <QFile>
@@ -50,7 +50,7 @@ void RunPictSection()
     bool right = true;
     for (int i = 0; i < kDecodeRuns; ++i) {
         auto start = Clock::now();
-        auto p = fw::codecs::DecodePict({reinterpret_cast<const uint8_t*>(file.constData()), size_t(file.size())}, {});
+        auto p = fw::pictures::DecodePict({reinterpret_cast<const uint8_t*>(file.constData()), size_t(file.size())}, {});
         decodeMs.push_back(MsBetween(start, Clock::now()));
         right = right && p && p->width == kWidth && p->image.pixel(1234, 2345) == scene.pixel(1234, 2345);
     }

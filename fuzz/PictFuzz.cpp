@@ -1,6 +1,6 @@
 // Any bytes handed to the PICT reader give a picture within its budget or none, without
 // reading outside them.
-#include "framework/ui/PictureCodecs.h"
+#include "framework/pictures/PictureCodecs.h"
 
 #include <QGuiApplication>
 
@@ -20,11 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return new QGuiApplication(argc, argv);
     }();
     (void)app;
-    fw::codecs::Budget budget;
+    fw::pictures::Budget budget;
     budget.maxSide = 256;
     budget.maxPixels = 16'000'000;
     budget.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    auto p = fw::codecs::DecodePict({data, size}, budget);
+    auto p = fw::pictures::DecodePict({data, size}, budget);
     if (p && (p->width <= 0 || p->height <= 0 || p->image.isNull() ||
               std::max(p->image.width(), p->image.height()) > budget.maxSide))
         __builtin_trap();

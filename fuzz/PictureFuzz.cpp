@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return new QGuiApplication(argc, argv);
     }();
     (void)app;
-    fw::Ref<fw::Picture> p = fw::DecodePicture(fw::codecs::Bytes{data, size}, fw::ScreenBudget());
+    fw::Ref<fw::Picture> p = fw::DecodePicture(fw::pictures::Bytes{data, size}, fw::ScreenBudget());
     if (p && (p->Width() <= 0 || p->Height() <= 0 || p->Data().image.isNull()))
         __builtin_trap();
     return 0;

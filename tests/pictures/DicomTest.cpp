@@ -1,8 +1,8 @@
 // The DICOM decoder on files made at run time: every encoding and colour model shows its known
 // pattern, bounds and damage give no picture, and nothing crashes.
 #include "FileBytes.h"
-#include "framework/ui/DicomInput.h"
-#include "framework/ui/PictureCodecs.h"
+#include "framework/pictures/DicomInput.h"
+#include "framework/pictures/PictureCodecs.h"
 #include "pictures/DicomFixtures.h"
 
 #include <dcmtk/config/osconfig.h>
@@ -24,10 +24,10 @@ namespace {
 
 using dicom_fixtures::Encoding;
 using dicom_fixtures::Fixture;
-using fw::codecs::Budget;
-using fw::codecs::Bytes;
-using fw::codecs::DecodeDicom;
-using fw::codecs::IsDicom;
+using fw::pictures::Budget;
+using fw::pictures::Bytes;
+using fw::pictures::DecodeDicom;
+using fw::pictures::IsDicom;
 
 Bytes View(const std::string& s) { return Bytes{reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
@@ -175,7 +175,7 @@ TEST(DicomInput, LongValuesStayInTheFile)
     f.width = f.height = 128;
     const std::string bytes = MakeFile(f, dir);
     DcmFileFormat format;
-    ASSERT_TRUE(fw::codecs::ReadMapped(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), format));
+    ASSERT_TRUE(fw::pictures::ReadMapped(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), format));
     DcmElement* pixels = nullptr;
     ASSERT_TRUE(format.getDataset()->findAndGetElement(DCM_PixelData, pixels, OFFalse).good());
     EXPECT_FALSE(pixels->valueLoaded());

@@ -84,7 +84,7 @@ TEST(DamagedPictures, ImpossibleSizesGiveNoPictureQuickly)
 
 TEST(DamagedPictures, ADecodePastItsDeadlineGivesNoPicture)
 {
-    fw::codecs::Budget late = Roomy();
+    fw::pictures::Budget late = Roomy();
     late.deadline = std::chrono::steady_clock::now() - std::chrono::seconds(1);
     for (const Fixture& f : {Jpeg(kPattern, {}), Png(kPattern, {}), Png(kPattern, {.interlaced = true}),
                              Tiff(kPattern, {}), Tiff(kPattern, {.tiled = true})})
@@ -212,7 +212,7 @@ TEST(DrawPicture, ScalesIntoTheTargetAndKeepsWhatItScaled)
         for (QRect target : {QRect(10, 20, 256, 192), QRect(0, 5, 256, 192), QRect(3, 0, 128, 96)}) {
             const QImage out = Draw(pic, QSize(300, 300), target);
             Fixture drawn{"drawn", {}, f.shown.scaled(target.size()), 2};
-            ExpectShows(fw::codecs::DecodedPicture{out.copy(target), target.width(), target.height()}, drawn);
+            ExpectShows(fw::pictures::DecodedPicture{out.copy(target), target.width(), target.height()}, drawn);
             EXPECT_EQ(out.pixel(target.x() + 2, target.bottom() + 3), qRgb(0, 0, 0)) << "drawn outside the target";
             EXPECT_EQ(pic->Data().scaled.size(), target.size());
         }

@@ -2,7 +2,7 @@
 // What the picture loader's tests share: a budget that leaves room, decoding a fixture, and
 // comparing what came out with what a viewer shows at known points.
 #include "RasterFixtures.h"
-#include "framework/ui/RasterCodecs.h"
+#include "framework/pictures/RasterCodecs.h"
 
 #include <gtest/gtest.h>
 
@@ -12,22 +12,22 @@
 
 namespace loader_test {
 
-inline fw::codecs::Budget Roomy(int maxSide = 4096)
+inline fw::pictures::Budget Roomy(int maxSide = 4096)
 {
-    fw::codecs::Budget b;
+    fw::pictures::Budget b;
     b.maxSide = maxSide;
     b.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     return b;
 }
 
-inline std::optional<fw::codecs::DecodedPicture> Decode(const QByteArray& bytes, const fw::codecs::Budget& b = Roomy())
+inline std::optional<fw::pictures::DecodedPicture> Decode(const QByteArray& bytes, const fw::pictures::Budget& b = Roomy())
 {
-    return fw::codecs::DecodeAny({reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, b);
+    return fw::pictures::DecodeAny({reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, b);
 }
 
 // The picture's own size is the fixture's, and at the centre of each quadrant and near each
 // corner the kept copy shows the fixture's colour (and alpha).
-inline void ExpectShows(const std::optional<fw::codecs::DecodedPicture>& p, const fixtures::Fixture& f)
+inline void ExpectShows(const std::optional<fw::pictures::DecodedPicture>& p, const fixtures::Fixture& f)
 {
     ASSERT_TRUE(p.has_value()) << f.name << ": no picture";
     EXPECT_EQ(p->width, f.shown.width()) << f.name;

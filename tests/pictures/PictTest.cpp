@@ -46,7 +46,7 @@ TEST(PictHeaders, EachVersionWithAndWithoutTheFileHeader)
         for (auto version : {PictWriter::Version::Two, PictWriter::Version::ExtendedTwo}) {
             QByteArray file = OneOp(version, Op(0x9A, 32), image, fileHeader);
             SCOPED_TRACE(fileHeader ? "with file header" : "bare");
-            EXPECT_TRUE(fw::codecs::IsPict(BytesOf(file)));
+            EXPECT_TRUE(fw::pictures::IsPict(BytesOf(file)));
             auto p = Decode(file);
             ASSERT_TRUE(p);
             EXPECT_EQ(p->width, 64);
@@ -83,9 +83,9 @@ TEST(PictHeaders, ExtendedVersionTwoDrawsInItsSourceRectangle)
 
 TEST(PictHeaders, NotPictures)
 {
-    EXPECT_FALSE(fw::codecs::IsPict(BytesOf(QByteArray())));
-    EXPECT_FALSE(fw::codecs::IsPict(BytesOf(EncodeWithQt(Quadrants(8, 8), "png"))));
-    EXPECT_FALSE(fw::codecs::IsPict(BytesOf(QByteArray(2048, '\0'))));
+    EXPECT_FALSE(fw::pictures::IsPict(BytesOf(QByteArray())));
+    EXPECT_FALSE(fw::pictures::IsPict(BytesOf(EncodeWithQt(Quadrants(8, 8), "png"))));
+    EXPECT_FALSE(fw::pictures::IsPict(BytesOf(QByteArray(2048, '\0'))));
     EXPECT_FALSE(Decode(QByteArray()));
     EXPECT_FALSE(Decode(QByteArray(600, '\x11')));
     // A header and nothing drawn: no picture.
@@ -94,7 +94,7 @@ TEST(PictHeaders, NotPictures)
     for (Rect16 frame : {Rect16{40, 0, 0, 64}, Rect16{0, 64, 40, 0}, Rect16{0, 5, 40, 5}}) {
         PictWriter w(PictWriter::Version::Two, frame);
         WriteBitsOp(w, Op(0x9A, 32), Quadrants(64, 40));
-        EXPECT_FALSE(fw::codecs::IsPict(BytesOf(w.Finish())));
+        EXPECT_FALSE(fw::pictures::IsPict(BytesOf(w.Finish())));
         EXPECT_FALSE(Decode(w.Finish()));
     }
 }

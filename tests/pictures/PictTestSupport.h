@@ -1,6 +1,6 @@
 #pragma once
 // What the PICT tests share: decoding a file's bytes and reading colours back.
-#include "framework/ui/PictureCodecs.h"
+#include "framework/pictures/PictureCodecs.h"
 #include "pictures/PictFixtures.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +11,17 @@
 
 namespace pict_test {
 
-using fw::codecs::Budget;
-using fw::codecs::DecodedPicture;
+using fw::pictures::Budget;
+using fw::pictures::DecodedPicture;
 
-inline fw::codecs::Bytes BytesOf(const QByteArray& b)
+inline fw::pictures::Bytes BytesOf(const QByteArray& b)
 {
     return {reinterpret_cast<const uint8_t*>(b.constData()), size_t(b.size())};
 }
 
 inline std::optional<DecodedPicture> Decode(const QByteArray& b, Budget budget = {})
 {
-    return fw::codecs::DecodePict(BytesOf(b), budget);
+    return fw::pictures::DecodePict(BytesOf(b), budget);
 }
 
 inline QRgb At(const DecodedPicture& p, int x, int y)

@@ -1,7 +1,7 @@
 #pragma once
 // The toolkit side of pictures and drawing contexts.
 #include "Graphics.h"
-#include "PictureCodecs.h"
+#include "framework/pictures/PictureCodecs.h"
 
 #include <QImage>
 #include <QPainter>
@@ -29,10 +29,10 @@ public:
 
 // The bounds of one load: the kept copy no larger than the largest screen shows, and two
 // seconds from now.
-codecs::Budget ScreenBudget();
+pictures::Budget ScreenBudget();
 
 // Decodes a picture from a file's bytes, by content; nil when they hold no picture within the
 // budget.
-Ref<Picture> DecodePicture(codecs::Bytes file, const codecs::Budget& budget);
+Ref<Picture> DecodePicture(pictures::Bytes file, const pictures::Budget& budget);
 
 } // namespace fw

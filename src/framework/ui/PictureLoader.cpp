@@ -3,7 +3,6 @@
 // whole, and decoded by its content. A file that is not a picture, is damaged, is beyond the
 // bounds or would keep the window busy too long gives no picture rather than a failure.
 #include "GraphicsPrivate.h"
-#include "RasterCodecs.h"
 #include "framework/files/FolderItem.h"
 
 #include <QGuiApplication>
@@ -92,7 +91,7 @@ public:
     }
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
-    codecs::Bytes Bytes() const { return {data_, data_ ? size_ : 0}; }
+    pictures::Bytes Bytes() const { return {data_, data_ ? size_ : 0}; }
     bool Intact() const { return data_ && !gMapFaulted; }
 
 private:
@@ -134,41 +133,9 @@ int OpenRegularFile(const FolderItem& item, struct stat& st)
 
 } // namespace
 
-namespace codecs {
-
-std::optional<DecodedPicture> DecodeAny(Bytes file, const Budget& budget)
+pictures::Budget ScreenBudget()
 {
-    if (!file.data || file.size == 0)
-        return std::nullopt;
-    std::optional<DecodedPicture> decoded;
-    try {
-        // By content: the signatures of the formats with decoders of their own first, then what
-        // Qt's readers claim, then the formats whose marks are the weakest.
-        if (IsJpeg(file))
-            decoded = DecodeJpeg(file, budget);
-        else if (IsPng(file))
-            decoded = DecodePng(file, budget);
-        else if (IsTiff(file))
-            decoded = DecodeTiff(file, budget);
-        else if (!(decoded = DecodeWithQt(file, budget))) {
-            if (IsDicom(file))
-                decoded = DecodeDicom(file, budget);
-            else if (IsPict(file))
-                decoded = DecodePict(file, budget);
-        }
-    } catch (const std::exception&) { // memory or a thread that could not be had
-        return std::nullopt;
-    }
-    if (!decoded || decoded->image.isNull() || decoded->width <= 0 || decoded->height <= 0)
-        return std::nullopt;
-    return decoded;
-}
-
-} // namespace codecs
-
-codecs::Budget ScreenBudget()
-{
-    codecs::Budget budget;
+    pictures::Budget budget;
     int side = 0;
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         for (const QScreen* screen : QGuiApplication::screens()) {
@@ -181,9 +148,9 @@ codecs::Budget ScreenBudget()
     return budget;
 }
 
-Ref<Picture> DecodePicture(codecs::Bytes file, const codecs::Budget& budget)
+Ref<Picture> DecodePicture(pictures::Bytes file, const pictures::Budget& budget)
 {
-    std::optional<codecs::DecodedPicture> decoded = codecs::DecodeAny(file, budget);
+    std::optional<pictures::DecodedPicture> decoded = pictures::DecodeAny(file, budget);
     if (!decoded)
         return nullptr;
     auto picture = std::make_unique<PictureData>();
@@ -205,7 +172,7 @@ Ref<Picture> FolderItem::OpenAsPicture()
     }
     MappedFile mapped(fd, size_t(st.st_size));
     close(fd);
-    codecs::Budget budget = ScreenBudget();
+    pictures::Budget budget = ScreenBudget();
     Ref<Picture> picture = DecodePicture(mapped.Bytes(), budget);
     return mapped.Intact() ? picture : nullptr;
 }

@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-namespace fw::codecs::pict {
+namespace fw::pictures::pict {
 
 // A reader over part of the file. A read past the end gives zeros and marks the cursor broken,
 // so a sequence of reads can be checked once at its end.
@@ -155,4 +155,4 @@ QRgb DefaultPaletteColour(int depth, int index);
 // Reads a colour table (seed, flags, size, entries) into 256 colours; false when damaged.
 bool ReadColourTable(Cursor& in, std::vector<QRgb>& palette);
 
-} // namespace fw::codecs::pict
+} // namespace fw::pictures::pict

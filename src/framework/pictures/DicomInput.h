@@ -7,7 +7,7 @@
 
 class DcmFileFormat;
 
-namespace fw::codecs {
+namespace fw::pictures {
 
 // Parses the preamble and meta header when present, then the dataset; false for a file that
 // is damaged or cut short.
@@ -18,4 +18,4 @@ bool ReadMapped(const uint8_t* data, size_t size, DcmFileFormat& format);
 // or explicit VR big endian.
 bool LooksLikeBareDataset(const uint8_t* data, size_t size);
 
-} // namespace fw::codecs
+} // namespace fw::pictures

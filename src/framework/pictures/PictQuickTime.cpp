@@ -11,7 +11,7 @@
 #include <cmath>
 #include <memory>
 
-namespace fw::codecs::pict {
+namespace fw::pictures::pict {
 namespace {
 
 constexpr uint32_t FourCc(const char (&s)[5])
@@ -237,4 +237,4 @@ bool DrawQuickTimeOp(Cursor& in, uint16_t opcode, Canvas& canvas, const Budget& 
     return true;
 }
 
-} // namespace fw::codecs::pict
+} // namespace fw::pictures::pict

@@ -3,7 +3,7 @@
 // documents for it, so lines, shapes, text and comments never derail the walk.
 #include "PictFormat.h"
 
-namespace fw::codecs::pict {
+namespace fw::pictures::pict {
 namespace {
 
 // How the data of an opcode is measured, beside a fixed length.
@@ -156,4 +156,4 @@ void WalkOpcodes(Cursor& in, size_t origin, bool wordOpcodes, Canvas& canvas, co
     }
 }
 
-} // namespace fw::codecs::pict
+} // namespace fw::pictures::pict

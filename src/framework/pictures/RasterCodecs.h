@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace fw::codecs {
+namespace fw::pictures {
 
 bool IsJpeg(Bytes file);
 bool IsPng(Bytes file);
@@ -19,11 +19,9 @@ bool IsTiff(Bytes file);
 std::optional<DecodedPicture> DecodeJpeg(Bytes file, const Budget& budget);
 std::optional<DecodedPicture> DecodePng(Bytes file, const Budget& budget);
 std::optional<DecodedPicture> DecodeTiff(Bytes file, const Budget& budget);
-// GIF, BMP and the other formats Qt's readers know; nothing for what none of them claims.
+// GIF, BMP and the other formats Qt's readers know, but those with decoders of their own;
+// nothing for what none of them claims.
 std::optional<DecodedPicture> DecodeWithQt(Bytes file, const Budget& budget);
-
-// Any picture by content: the formats above, then DICOM and PICT.
-std::optional<DecodedPicture> DecodeAny(Bytes file, const Budget& budget);
 
 // The largest picture, in pixels, that each decoder takes on within the time budget. Beyond
 // it, and for a header that claims more pixels than the file could hold, there is no picture.
@@ -94,4 +92,4 @@ int ExifOrientation(const uint8_t* tiff, size_t size);
 // The finished picture: upright, with its own size as shown.
 DecodedPicture Finish(QImage stored, int storedWidth, int storedHeight, int orientation);
 
-} // namespace fw::codecs
+} // namespace fw::pictures

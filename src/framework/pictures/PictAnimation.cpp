@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace fw::codecs::pict {
+namespace fw::pictures::pict {
 namespace {
 
 class AnimationRows final : public RowSource {
@@ -124,4 +124,4 @@ std::unique_ptr<RowSource> MakeAnimationRows(int32_t width, int32_t height, int 
     return std::make_unique<AnimationRows>(width, height, depth, palette, data);
 }
 
-} // namespace fw::codecs::pict
+} // namespace fw::pictures::pict

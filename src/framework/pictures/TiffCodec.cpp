@@ -12,7 +12,7 @@
 
 #include <tiffio.h>
 
-namespace fw::codecs {
+namespace fw::pictures {
 namespace {
 
 constexpr tmsize_t kTiffMaxAllocation = 256 << 20; // one strip, tile or band at most
@@ -306,4 +306,4 @@ std::optional<DecodedPicture> DecodeTiff(Bytes file, const Budget& budget)
     return Finish(std::move(*stored), int(l.width), int(l.height), l.orientation);
 }
 
-} // namespace fw::codecs
+} // namespace fw::pictures

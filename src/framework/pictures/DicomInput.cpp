@@ -8,7 +8,7 @@
 #include <cctype>
 #include <cstring>
 
-namespace fw::codecs {
+namespace fw::pictures {
 namespace {
 
 constexpr Uint32 kLoadedAtOnce = 4096; // longer values stay in the mapping until asked for
@@ -143,4 +143,4 @@ bool LooksLikeBareDataset(const uint8_t* data, size_t size)
            TwoElements(data, size, true, true);
 }
 
-} // namespace fw::codecs
+} // namespace fw::pictures

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <new>
 
-namespace fw::codecs {
+namespace fw::pictures {
 
 bool Plausible(int64_t width, int64_t height, size_t fileSize, double maxPixelsPerByte, int64_t formatBound,
                const Budget& budget)
@@ -181,4 +181,4 @@ DecodedPicture Finish(QImage stored, int storedWidth, int storedHeight, int orie
     return picture;
 }
 
-} // namespace fw::codecs
+} // namespace fw::pictures

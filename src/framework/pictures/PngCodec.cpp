@@ -8,7 +8,7 @@
 
 #include <png.h>
 
-namespace fw::codecs {
+namespace fw::pictures {
 namespace {
 
 // Deflate gives at most about 1032 bytes for one of input.
@@ -154,4 +154,4 @@ std::optional<DecodedPicture> DecodePng(Bytes file, const Budget& budget)
     return Finish(job.reducer->Take(), int(job.width), int(job.height), 1);
 }
 
-} // namespace fw::codecs
+} // namespace fw::pictures

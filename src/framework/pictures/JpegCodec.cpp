@@ -8,7 +8,7 @@
 
 #include <jpeglib.h>
 
-namespace fw::codecs {
+namespace fw::pictures {
 namespace {
 
 // Huffman coding needs at least a bit or so per 8x8 block of the first component, so no real
@@ -178,4 +178,4 @@ std::optional<DecodedPicture> DecodeJpeg(Bytes file, const Budget& budget)
     return Finish(job.reducer->Take(), width, height, job.orientation);
 }
 
-} // namespace fw::codecs
+} // namespace fw::pictures

@@ -8,7 +8,7 @@
 
 #include <sys/mman.h>
 
-namespace fw::codecs::pict {
+namespace fw::pictures::pict {
 
 bool Cursor::Skip(size_t n)
 {
@@ -253,4 +253,4 @@ bool Canvas::Compose(RowSource& source, int32_t srcWidth, int32_t srcHeight, Rec
     return true;
 }
 
-} // namespace fw::codecs::pict
+} // namespace fw::pictures::pict

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-namespace fw::codecs {
+namespace fw::pictures {
 namespace {
 
 // GIF's LZW codes stand for at most about 3000 pixels a byte; BMP's run lengths for 128.
@@ -110,6 +110,8 @@ std::optional<DecodedPicture> DecodeWithQt(Bytes file, const Budget& budget)
     if (!reader.canRead())
         return std::nullopt;
     const QByteArray format = reader.format();
+    if (format == "jpeg" || format == "png" || format == "tiff")
+        return std::nullopt; // read by decoders of their own, which have already had their say
     if ((format == "bmp" && !BmpComplete(file)) || (format == "gif" && !GifComplete(file)))
         return std::nullopt;
     // Qt's BMP reader gives a top-down picture's height as stored, negative.
@@ -132,4 +134,4 @@ std::optional<DecodedPicture> DecodeWithQt(Bytes file, const Budget& budget)
     return Finish(std::move(stored), size.width(), size.height(), 1);
 }
 
-} // namespace fw::codecs
+} // namespace fw::pictures

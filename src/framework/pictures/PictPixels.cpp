@@ -1,7 +1,7 @@
 // Rows of PICT and QuickTime pixels turned into 32-bit colours.
 #include "PictFormat.h"
 
-namespace fw::codecs::pict {
+namespace fw::pictures::pict {
 
 void ConvertRow(const PixelFormat& format, const uint8_t* p, int32_t w, const QRgb* palette, QRgb* out)
 {
@@ -44,4 +44,4 @@ void ConvertRow(const PixelFormat& format, const uint8_t* p, int32_t w, const QR
     }
 }
 
-} // namespace fw::codecs::pict
+} // namespace fw::pictures::pict

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace fw::codecs {
+namespace fw::pictures {
 
 struct Budget {
     int maxSide = 4096;                               // the kept copy's longer side at most
@@ -39,4 +39,9 @@ std::optional<DecodedPicture> DecodeDicom(Bytes file, const Budget& budget);
 bool IsPict(Bytes file);
 std::optional<DecodedPicture> DecodePict(Bytes file, const Budget& budget);
 
-} // namespace fw::codecs
+// Any picture, by content: each decoder that claims the file is tried in turn until one gives
+// a picture, so a file that carries the marks of two formats (a DICOM file with a TIFF header
+// in its preamble) still shows.
+std::optional<DecodedPicture> DecodeAny(Bytes file, const Budget& budget);
+
+} // namespace fw::pictures

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace fw::codecs {
+namespace fw::pictures {
 namespace {
 
 constexpr size_t kFileHeaderBytes = 512;
@@ -97,4 +97,4 @@ std::optional<DecodedPicture> DecodePict(Bytes file, const Budget& budget)
     return second ? Decode(file, *second, budget) : std::nullopt;
 }
 
-} // namespace fw::codecs
+} // namespace fw::pictures

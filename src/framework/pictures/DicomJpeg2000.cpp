@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-namespace fw::codecs {
+namespace fw::pictures {
 namespace {
 
 // What the dataset says a frame holds; the decoded stream must agree with it.
@@ -336,4 +336,4 @@ void RegisterJpeg2000Decoder()
     DcmCodecList::registerCodec(&decoder, nullptr, &parameters);
 }
 
-} // namespace fw::codecs
+} // namespace fw::pictures

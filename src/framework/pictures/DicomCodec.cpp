@@ -23,7 +23,7 @@
 #include <mutex>
 #include <new>
 
-namespace fw::codecs {
+namespace fw::pictures {
 namespace {
 
 void PrepareDcmtk()
@@ -220,4 +220,4 @@ std::optional<DecodedPicture> DecodeDicom(Bytes file, const Budget& budget)
     }
 }
 
-} // namespace fw::codecs
+} // namespace fw::pictures

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace fw::codecs::pict {
+namespace fw::pictures::pict {
 namespace {
 
 struct PixMapInfo {
@@ -282,4 +282,4 @@ QRgb DefaultPaletteColour(int depth, int index)
     }
 }
 
-} // namespace fw::codecs::pict
+} // namespace fw::pictures::pict
