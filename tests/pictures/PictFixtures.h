@@ -82,6 +82,8 @@ void WriteQuickTimeOp(PictWriter& w, const QuickTimeOp& op);
 QByteArray EncodeWithQt(const QImage& image, const char* format);
 QByteArray RawPayload(const QImage& image, int depth, const std::vector<QRgb>& palette = {});
 QByteArray AnimationPayload(const QImage& image, int depth, const std::vector<QRgb>& palette = {});
+// A Windows bitmap without its file header, uncompressed (24 bits) or run-length coded (8 bits).
+QByteArray DibPayload(const QImage& image, bool rle8);
 
 // A picture of `image` as one DirectBitsRect (32 bits, pack type 4) filling the frame.
 QByteArray DirectPict(const QImage& image, int packType = 4, int cmpCount = 3, bool fileHeader = false);

@@ -127,6 +127,40 @@ QByteArray GifPayload(const QImage& image)
     return out.append('\0').append(';');
 }
 
+QByteArray DibPayload(const QImage& image, bool rle8)
+{
+    if (!rle8)
+        return EncodeWithQt(image, "bmp").mid(14);
+    std::vector<QRgb> palette;
+    QByteArray pixels;
+    for (int y = image.height() - 1; y >= 0; --y) { // bottom row first
+        for (int x = 0; x < image.width();) {
+            const QRgb c = image.pixel(x, y);
+            auto at = std::find(palette.begin(), palette.end(), c);
+            const int index = int(at - palette.begin());
+            if (at == palette.end())
+                palette.push_back(c);
+            int run = 1;
+            while (x + run < image.width() && run < 255 && image.pixel(x + run, y) == c)
+                ++run;
+            pixels.append(char(run)).append(char(index));
+            x += run;
+        }
+        pixels.append('\0').append('\0');
+    }
+    pixels.append('\0').append('\1');
+    QByteArray out;
+    auto le = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.append(char(v >> (8 * i)));
+    };
+    le(40, 4), le(uint32_t(image.width()), 4), le(uint32_t(image.height()), 4), le(1, 2), le(8, 2);
+    le(1, 4), le(uint32_t(pixels.size()), 4), le(2835, 4), le(2835, 4), le(uint32_t(palette.size()), 4), le(0, 4);
+    for (QRgb c : palette)
+        le(c & 0xFFFFFFu, 4); // blue, green, red, then a zero byte
+    return out + pixels;
+}
+
 QByteArray EncodeWithQt(const QImage& image, const char* format)
 {
     if (QByteArray(format) == "gif")
@@ -229,7 +263,8 @@ std::vector<std::pair<std::string, QByteArray>> PictSeeds()
          {std::tuple("qt-jpeg.pict", "jpeg", EncodeWithQt(image, "jpeg"), 24),
           std::tuple("qt-png.pict", "png ", EncodeWithQt(image, "png"), 24),
           std::tuple("qt-raw.pict", "raw ", RawPayload(image, 32), 32),
-          std::tuple("qt-rle.pict", "rle ", AnimationPayload(image, 24), 24)}) {
+          std::tuple("qt-rle.pict", "rle ", AnimationPayload(image, 24), 24),
+          std::tuple("qt-wrle.pict", "WRLE", DibPayload(image, true), 8)}) {
         PictWriter w(PictWriter::Version::Two, frame);
         QuickTimeOp qt;
         std::copy(codec, codec + 5, qt.codec);

@@ -34,11 +34,13 @@ const std::vector<QRgb> kFour = {kRed, kGreen, kBlue, kYellow};
 TEST(PictQuickTime, EachPayloadQtReadsIsPlacedByTheMatrix)
 {
     const QImage image = Quadrants(32, 20);
-    for (auto [codec, format, tolerance] : {std::tuple("jpeg", "jpeg", 40), std::tuple("png ", "png", 0),
-                                            std::tuple("tiff", "tiff", 0), std::tuple("BMPf", "bmp", 0),
-                                            std::tuple("gif ", "gif", 0)}) {
+    for (auto [codec, data, tolerance] :
+         {std::tuple("jpeg", EncodeWithQt(image, "jpeg"), 40), std::tuple("png ", EncodeWithQt(image, "png"), 0),
+          std::tuple("tiff", EncodeWithQt(image, "tiff"), 0), std::tuple("BMPf", EncodeWithQt(image, "bmp"), 0),
+          std::tuple("gif ", EncodeWithQt(image, "gif"), 0), std::tuple("WRLE", DibPayload(image, false), 0),
+          std::tuple("WRLE", DibPayload(image, true), 0)}) {
         SCOPED_TRACE(codec);
-        QuickTimeOp op = Image(codec, image, EncodeWithQt(image, format));
+        QuickTimeOp op = Image(codec, image, data);
         ASSERT_FALSE(op.data.isEmpty());
         op.tx = 16;
         op.ty = 10;
@@ -181,4 +183,35 @@ TEST(PictQuickTime, TheStandInForReadersWithoutQuickTimeIsSteppedOver)
     w.Op(0x0031).Rect(kFrame).Op(0x001A).Word(0).Word(0).Word(0).Op(0x0031).Rect(kFrame);
     w.Op(0x0007).Long(0x10001); // the real pen size
     ExpectQuadrants(*Decode(w.Finish()), 64, 40);
+}
+
+TEST(PictQuickTime, BandsThatDrewAreNotPaintedOverByTheirStandIns)
+{
+    const QImage image = Quadrants(64, 40);
+    PictWriter w(PictWriter::Version::Two, kFrame);
+    for (int16_t top : {0, 13, 26}) {
+        const int16_t bottom = top == 26 ? 40 : top + 13;
+        const QImage band = image.copy(0, top, 64, bottom - top);
+        QuickTimeOp op = Image("png ", band, EncodeWithQt(band, "png"));
+        op.ty = top;
+        WriteQuickTimeOp(w, op);
+        BitsOp standIn; // the black and white words that QuickTime is needed
+        standIn.opcode = 0x98;
+        standIn.pixMap = false;
+        standIn.depth = 1;
+        standIn.bounds = standIn.dst = Rect16{top, 0, bottom, 64};
+        QImage words(64, bottom - top, QImage::Format_RGB32);
+        words.fill(Qt::black);
+        WriteBitsOp(w, standIn, words);
+    }
+    ExpectQuadrants(*Decode(w.Finish()), 64, 40);
+    // An image that could not be drawn leaves its stand-in to be seen.
+    PictWriter unknown(PictWriter::Version::Two, kFrame);
+    WriteQuickTimeOp(unknown, Image("cvid", image, QByteArray(100, '\x42')));
+    BitsOp standIn;
+    standIn.bounds = standIn.dst = kFrame;
+    WriteBitsOp(unknown, standIn, image);
+    auto p = Decode(unknown.Finish());
+    ASSERT_TRUE(p);
+    ExpectQuadrants(*p, 64, 40);
 }

@@ -230,6 +230,8 @@ bool DrawBitsOp(Cursor& in, uint16_t opcode, Canvas& canvas, const Budget& budge
         !Plausible(layout, in.Left(), budget))
         return false;
     BitmapRows rows(in, layout, pm.palette);
+    if (canvas.TakeStandIn(dst))
+        return rows.Finish();
     const Rect& b = pm.bounds;
     Rect inBitmap{src.top - b.top, src.left - b.left, src.bottom - b.top, src.right - b.left};
     return canvas.Compose(rows, layout.width, layout.height, inBitmap, dst, region ? &*region : nullptr, mode,

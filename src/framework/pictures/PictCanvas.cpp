@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
+#include <utility>
 
 #include <sys/mman.h>
 
@@ -249,8 +250,17 @@ bool Canvas::Compose(RowSource& source, int32_t srcWidth, int32_t srcHeight, Rec
         WriteRow(reinterpret_cast<QRgb*>(image_.scanLine(cy)) + cols.from, in, column, pictureX,
                  walker ? &*walker : nullptr, int32_t(std::floor(py)), mode);
         drawn_ = true;
+        ++rowsComposed_;
     }
     return true;
+}
+
+bool Canvas::TakeStandIn(Rect dst)
+{
+    std::optional<Rect> area = std::exchange(standIn_, std::nullopt);
+    // A writer may round the stand-in's rectangle by a unit where it scaled the image.
+    return area && dst.left >= area->left - 1 && dst.top >= area->top - 1 && dst.right <= area->right + 1 &&
+           dst.bottom <= area->bottom + 1;
 }
 
 } // namespace fw::pictures::pict

@@ -112,6 +112,15 @@ public:
     Canvas(int width, int height, Rect space);
     QImage& Image() { return image_; }
     bool Drawn() const { return drawn_; }
+    // Rows composed so far, which tells whether one image drew anything.
+    uint64_t RowsComposed() const { return rowsComposed_; }
+
+    // A QuickTime image that drew is followed by what readers without QuickTime should draw in
+    // its place, often a bitmap of the words that QuickTime is needed. The area it drew marks the
+    // next bits opcode inside it as that stand-in.
+    void MarkStandIn(Rect drawnArea) { standIn_ = drawnArea; }
+    // Whether a bits opcode drawing into `dst` is the stand-in of the image drawn just before it.
+    bool TakeStandIn(Rect dst);
 
     // Composes rows [src] of a source `srcWidth` x `srcHeight` into `dst` (drawing coordinates),
     // scaled as the two rectangles differ, clipped to `clip` when there is one. False when the
@@ -135,6 +144,8 @@ private:
     Rect space_;
     double kx_, ky_;
     bool drawn_ = false;
+    uint64_t rowsComposed_ = 0;
+    std::optional<Rect> standIn_;
 };
 
 // The opcodes that carry pixels; each reads its opcode's data from `in` and leaves it after

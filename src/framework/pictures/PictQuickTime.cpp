@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 namespace fw::pictures::pict {
@@ -127,6 +128,7 @@ const char* QtFormat(uint32_t codec)
         return "tiff";
     case FourCc("BMPf"):
     case FourCc("bmp "):
+    case FourCc("WRLE"): // Windows bitmaps, run-length coded or not
         return "bmp";
     case FourCc("gif "):
         return "gif";
@@ -135,11 +137,37 @@ const char* QtFormat(uint32_t codec)
     }
 }
 
+uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+// Windows bitmap data often comes without its file header: the information header, the colour
+// table and the pixels. Qt's reader wants the header, whose one fact of its own is where the
+// pixels start: after the information header, the bit masks it may call for, and the table.
+QByteArray WithBmpFileHeader(QByteArray bytes)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
+    if (bytes.size() < 40 || (p[0] == 'B' && p[1] == 'M'))
+        return bytes;
+    const uint32_t infoSize = Le32(p);
+    if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124)
+        return bytes;
+    const uint32_t bits = uint32_t(p[14] | p[15] << 8), compression = Le32(p + 16), used = Le32(p + 32);
+    const uint32_t masks = infoSize == 40 && compression == 3 ? 12 : 0;
+    const uint32_t colours = used ? std::min(used, 256u) : bits <= 8 ? 1u << bits : 0;
+    const uint32_t offset = 14 + infoSize + masks + colours * 4;
+    QByteArray header("BM", 2);
+    for (uint32_t v : {uint32_t(bytes.size()) + 14, 0u, offset})
+        for (int i = 0; i < 4; ++i)
+            header.append(char(v >> (8 * i)));
+    return header + bytes;
+}
+
 // Data in a format Qt reads. A large image is read at a reduced size when its reader can.
 bool DrawWithQt(const char* format, Cursor data, Placement at, const Region* clip, uint16_t mode, Canvas& canvas,
                 const Budget& budget)
 {
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.Here()), qsizetype(data.Left()));
+    if (std::strcmp(format, "bmp") == 0)
+        bytes = WithBmpFileHeader(bytes);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
@@ -231,8 +259,13 @@ bool DrawQuickTimeOp(Cursor& in, uint16_t opcode, Canvas& canvas, const Budget& 
     if (!op.Ok() || !ReadDescription(op, d))
         return true; // the opcode's length still lets the walk go on past it
     Cursor data = op.Take(d.dataSize > 0 ? std::min<size_t>(d.dataSize, op.Left()) : op.Left());
-    if (!DrawImage(d, data, Place(matrix, src, d.width, d.height), mask ? &*mask : nullptr, mode, canvas, budget))
+    const Placement at = Place(matrix, src, d.width, d.height);
+    const uint64_t rowsBefore = canvas.RowsComposed();
+    if (!DrawImage(d, data, at, mask ? &*mask : nullptr, mode, canvas, budget))
         return false;
+    if (canvas.RowsComposed() == rowsBefore)
+        return true; // nothing drew, so what follows for readers without QuickTime is all there is
+    canvas.MarkStandIn(at.dst);
     SkipStandIn(in);
     return true;
 }
