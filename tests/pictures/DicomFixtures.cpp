@@ -68,6 +68,8 @@ Planes FrameSamples(const Fixture& f, int frame)
                 planes[2][i] = ybr ? std::lround(0.5 * c.r - 0.418688 * c.g - 0.081312 * c.b + 128) : c.b;
                 for (auto& p : planes)
                     p[i] = std::clamp<int64_t>(p[i], 0, 255);
+            } else if (f.uniform >= 0) {
+                planes[0][i] = f.uniform;
             } else if (f.bitsStored == 1) {
                 planes[0][i] = Checker(x, y) != inverse;
             } else {
@@ -257,9 +259,7 @@ E_TransferSyntax Encode(DcmDataset& d, const Fixture& f)
     return xfer;
 }
 
-} // namespace
-
-bool WriteDicom(const Fixture& f, const std::string& path)
+bool WriteDataset(const Fixture& f, const std::string& path)
 {
     DcmFileFormat file;
     DcmDataset& d = *file.getDataset();
@@ -282,6 +282,13 @@ bool WriteDicom(const Fixture& f, const std::string& path)
     return file.saveFile(path.c_str(), xfer).good();
 }
 
+} // namespace
+
+bool WriteDicom(const Fixture& f, const std::string& path)
+{
+    return WriteDataset(f, path) && ApplyOddities(f, path);
+}
+
 Rgb Expected(const Fixture& f, double x, double y)
 {
     if (f.photometric == "PALETTE COLOR")
@@ -289,6 +296,8 @@ Rgb Expected(const Fixture& f, double x, double y)
     if (IsColour(f))
         return RampColour(f, x, y);
     double t = f.bitsStored == 1 ? double(Checker(x, y)) : Ramp(f, x, y);
+    if (f.uniform >= 0)
+        t = double(f.uniform - Lowest(f)) / double(Highest(f) - Lowest(f));
     if (f.window)
         t = std::clamp((t - 0.25) / 0.5, 0.0, 1.0);
     if (f.photometric == "MONOCHROME1")
@@ -322,6 +331,7 @@ std::vector<Fixture> AllFixtures()
     };
     using E = Encoding;
     const auto tolerance = [](int t) { return [t](Fixture& f) { f.tolerance = t; }; };
+    const auto uniform = [](int level) { return [level](Fixture& f) { f.uniform = level; }; };
     return {
         // Each transfer syntax.
         grey("implicit-mono8", E::ImplicitLittle, 8, 8),
@@ -330,6 +340,7 @@ std::vector<Fixture> AllFixtures()
         // Larger than the part of a dataset read at once, so its pixels come late from the stream.
         with(grey("deflated-mono8", E::Deflated, 8, 8), [](Fixture& f) { f.width = 128, f.height = 48; }),
         grey("rle-mono16", E::Rle, 16, 16),
+        grey("rle-mono32", E::Rle, 32, 32),
         colour("rle-rgb", E::Rle, "RGB"),
         with(grey("jpeg-baseline-mono8", E::JpegBaseline, 8, 8), tolerance(8)),
         with(colour("jpeg-baseline-rgb", E::JpegBaseline, "RGB"), tolerance(14)),
@@ -370,6 +381,21 @@ std::vector<Fixture> AllFixtures()
         with(grey("bare-implicit-mono8", E::ImplicitLittle, 8, 8), [](Fixture& f) { f.bareDataset = true; }),
         with(grey("bare-explicit-mono16", E::ExplicitLittle, 16, 16), [](Fixture& f) { f.bareDataset = true; }),
         with(Fixture{}, [](Fixture& f) { f.name = "report-without-pixels", f.pixelData = false; }),
+        // A TIFF header in the preamble, in either byte order ("dual personality" files).
+        with(grey("tiff-preamble-little-endian", E::ExplicitLittle, 8, 8), [](Fixture& f) { f.preamble = Preamble::TiffLittle; }),
+        with(grey("tiff-preamble-big-endian", E::ImplicitLittle, 16, 16), [](Fixture& f) { f.preamble = Preamble::TiffBig; }),
+        // One level everywhere and no window: shown at that level of the stored range.
+        with(grey("uniform-white-mono8", E::ExplicitLittle, 8, 8), uniform(255)),
+        with(grey("uniform-black-mono8", E::ExplicitLittle, 8, 8), uniform(0)),
+        with(grey("uniform-white-mono1", E::ExplicitLittle, 1, 1), uniform(1)),
+        with(grey("uniform-mid-mono12", E::ExplicitLittle, 16, 12), uniform(2048)),
+        with(grey("uniform-white-monochrome1", E::ExplicitLittle, 8, 8), [](Fixture& f) { f.uniform = 255, f.photometric = "MONOCHROME1"; }),
+        with(grey("uniform-signed-rescaled", E::ExplicitBig, 16, 16, true), [](Fixture& f) { f.uniform = 0, f.slope = 2, f.intercept = -1024; }),
+        // Encodings other toolkits read: a VR of two spaces, no transfer syntax in the meta header.
+        with(grey("blank-vr", E::ExplicitLittle, 16, 16), [](Fixture& f) { f.blankVr = true; }),
+        with(grey("no-transfer-syntax-implicit", E::ImplicitLittle, 8, 8), [](Fixture& f) { f.noTransferSyntax = true; }),
+        with(grey("no-transfer-syntax-explicit", E::ExplicitLittle, 16, 16), [](Fixture& f) { f.noTransferSyntax = true; }),
+        with(grey("no-transfer-syntax-big-endian", E::ExplicitBig, 16, 12, true), [](Fixture& f) { f.noTransferSyntax = true; }),
     };
 }
 

@@ -22,6 +22,10 @@ enum class Encoding {
     Jpeg2000Lossy,
 };
 
+// What sits in the 128 bytes before "DICM": nothing, or the start of a TIFF file in either
+// byte order (a "dual personality" file) whose directory points at nothing TIFF can read.
+enum class Preamble { Zeros, TiffLittle, TiffBig };
+
 // What a fixture holds. Grey pictures are a ramp, brighter to the right and less so
 // downwards (a checkerboard of 4-pixel squares at 1 bit); colour pictures run red to the right
 // and green downwards; palette pictures index a table of their own. Frames after the first
@@ -45,10 +49,18 @@ struct Fixture {
     bool colourTransform = true; // JPEG 2000 colour: the stream's own transform, or ours beforehand
     int fragmentsPerFrame = 1;   // JPEG 2000: each frame's code stream cut into this many fragments
     int tolerance = 3;           // the largest difference per channel the encoding may leave
+    int uniform = -1;            // grey: every sample this stored value, when not negative
+    Preamble preamble = Preamble::Zeros;
+    bool blankVr = false;        // explicit VR: Rows and Photometric Interpretation with the VR "  "
+    bool noTransferSyntax = false; // a meta header without its Transfer Syntax UID
 };
 
 // Writes the fixture to `path`; false when DCMTK or OpenJPEG could not make it.
 bool WriteDicom(const Fixture& fixture, const std::string& path);
+
+// Puts the fixture's oddities that DCMTK won't write (the preamble, a blank VR, a meta header
+// without its transfer syntax) into the file at `path`; false when it lacks what they change.
+bool ApplyOddities(const Fixture& fixture, const std::string& path);
 
 // The colour the decoder should show at (x, y), 0 to 255 per channel (grey: r = g = b).
 struct Rgb {

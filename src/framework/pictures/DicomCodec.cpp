@@ -1,5 +1,6 @@
 // DICOM pictures through DCMTK's dcmimage: the first frame, in its file's first display window
-// (or from its darkest to its brightest value), at most the kept size.
+// (or from its darkest to its brightest value, or at its one level), at most the kept size.
+#include "DicomFrameChecks.h"
 #include "DicomInput.h"
 #include "DicomJpeg2000.h"
 #include "PictureCodecs.h"
@@ -40,11 +41,6 @@ void PrepareDcmtk()
     });
 }
 
-struct FrameFacts {
-    Uint16 rows = 0, columns = 0, samples = 1, bitsAllocated = 0;
-    OFString photometric;
-};
-
 // The bytes one native frame takes; two samples per pixel for the 4:2:2 colour models.
 uint64_t NativeFrameBytes(const FrameFacts& f)
 {
@@ -53,54 +49,10 @@ uint64_t NativeFrameBytes(const FrameFacts& f)
     return (samples * f.bitsAllocated + 7) / 8;
 }
 
-// The size a JPEG or JPEG-LS frame header states; false when there is none before the scan.
-bool JpegFrameSize(const uint8_t* p, size_t n, Uint16& rows, Uint16& columns)
-{
-    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
-        return false;
-    for (size_t at = 2; at + 4 <= n;) {
-        const uint8_t marker = p[at + 1];
-        if (p[at] != 0xFF || marker == 0xDA)
-            return false;
-        if (marker == 0xFF || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01) {
-            at += marker == 0xFF ? 1 : 2;
-            continue;
-        }
-        const bool frameHeader = (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) ||
-                                 marker == 0xF7;
-        if (frameHeader) {
-            if (at + 9 > n)
-                return false;
-            rows = Uint16(p[at + 5] << 8 | p[at + 6]);
-            columns = Uint16(p[at + 7] << 8 | p[at + 8]);
-            return rows != 0; // a height given later (DNL) can't be checked here
-        }
-        at += 2 + size_t(p[at + 2] << 8 | p[at + 3]);
-    }
-    return false;
-}
-
-// DCMTK's JPEG decoders fill a frame of the size the dataset claims with whatever the stream
-// holds, so a stream of another size is turned down before it is decoded.
-bool EncapsulatedFrameAgrees(DcmPixelData& pixels, E_TransferSyntax stored, const DcmRepresentationParameter* parameter,
-                             const FrameFacts& f)
-{
-    const bool jpeg = DcmXfer(stored).getJPEGProcess8Bit() != 0 || stored == EXS_JPEGLSLossless || stored == EXS_JPEGLSLossy;
-    DcmPixelSequence* sequence = nullptr;
-    DcmPixelItem* first = nullptr;
-    Uint8* data = nullptr;
-    if (!jpeg)
-        return true;
-    if (pixels.getEncapsulatedRepresentation(stored, parameter, sequence).bad() || !sequence ||
-        sequence->getItem(first, 1).bad() || !first || first->getUint8Array(data).bad() || !data)
-        return false;
-    Uint16 rows = 0, columns = 0;
-    return !JpegFrameSize(data, first->getLength(), rows, columns) || (rows == f.rows && columns == f.columns);
-}
-
 // Turns a file down before anything is decoded: no pixel data (a report, a plan, a waveform),
-// a picture beyond the bounds, native pixel data too short for the size it claims, or a JPEG
-// stream of another size.
+// a picture beyond the bounds, native pixel data too short for the size it claims, or a first
+// frame that DCMTK's decoders would read beyond (a JPEG stream of another size, an RLE header
+// that points outside its fragment).
 bool FrameFits(DcmDataset& dataset, const Budget& budget)
 {
     FrameFacts f;
@@ -113,6 +65,7 @@ bool FrameFits(DcmDataset& dataset, const Budget& budget)
         return false;
     dataset.findAndGetUint16(DCM_SamplesPerPixel, f.samples);
     dataset.findAndGetOFString(DCM_PhotometricInterpretation, f.photometric);
+    dataset.findAndGetSint32(DCM_NumberOfFrames, f.frames);
     if (f.rows == 0 || f.columns == 0 || int64_t(f.rows) * f.columns > budget.maxPixels)
         return false;
     E_TransferSyntax stored = EXS_Unknown;
@@ -133,12 +86,18 @@ void KeptSize(unsigned long width, unsigned long height, int maxSide, unsigned l
 }
 
 // Grey pictures are shown through the file's first window, or from their darkest to their
-// brightest value when it has none (or only unusable ones).
+// brightest value when it has none (or only unusable ones). A frame of one level (a blank
+// page, an all-white field) has no range to stretch: it shows at its level within the range
+// its stored bits can hold, so white is white and black is black.
 void ChooseWindow(DicomImage& image)
 {
-    if (!image.isMonochrome())
+    if (!image.isMonochrome() || (image.getWindowCount() > 0 && image.setWindow(0)))
         return;
-    if (image.getWindowCount() == 0 || !image.setWindow(0))
+    double darkest = 0, brightest = 0, lowest = 0, highest = 0;
+    if (image.getMinMaxValues(darkest, brightest) && darkest == brightest &&
+        image.getMinMaxValues(lowest, highest, 1) && lowest < highest)
+        image.setWindow((lowest + highest + 1) / 2, highest - lowest + 1); // lowest black, highest white
+    else
         image.setMinMaxWindow(0);
 }
 

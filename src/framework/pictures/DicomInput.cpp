@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <vector>
 
 namespace fw::pictures {
 namespace {
@@ -124,6 +125,73 @@ bool TwoElements(const uint8_t* data, size_t size, bool explicitVr, bool big)
     return second.group > first.group || (second.group == first.group && second.number > first.number);
 }
 
+// ---- Values of no known type ----
+
+// The element alone, as explicit VR in the dataset's byte order, under the VR `known` gives it.
+std::vector<Uint8> ElementBytes(const DcmTag& known, const Uint8* value, Uint32 length, bool big)
+{
+    std::vector<Uint8> out;
+    const auto put16 = [&out, big](uint16_t v) {
+        out.push_back(Uint8(big ? v >> 8 : v & 0xFF));
+        out.push_back(Uint8(big ? v & 0xFF : v >> 8));
+    };
+    put16(known.getGTag());
+    put16(known.getETag());
+    out.push_back(Uint8(known.getVRName()[0]));
+    out.push_back(Uint8(known.getVRName()[1]));
+    if (known.getVR().usesExtendedLengthEncoding()) {
+        put16(0);
+        put16(uint16_t(big ? length >> 16 : length & 0xFFFF));
+        put16(uint16_t(big ? length & 0xFFFF : length >> 16));
+    } else {
+        put16(uint16_t(length));
+    }
+    out.insert(out.end(), value, value + length);
+    return out;
+}
+
+// The value of `element` read again under the dictionary's VR for its tag, in its place.
+void Retype(DcmDataset& dataset, DcmElement& element, const DcmTag& known, bool big)
+{
+    Uint8* value = nullptr;
+    const Uint32 length = element.getLength();
+    if ((length > 0 && (element.getUint8Array(value).bad() || !value)) ||
+        (length > 0xFFFF && !known.getVR().usesExtendedLengthEncoding()))
+        return;
+    std::vector<Uint8> bytes = ElementBytes(known, value, length, big);
+    DcmInputBufferStream stream;
+    stream.setBuffer(bytes.data(), offile_off_t(bytes.size()));
+    stream.setEos();
+    DcmDataset single;
+    single.transferInit();
+    const OFCondition read = single.read(stream, big ? EXS_BigEndianExplicit : EXS_LittleEndianExplicit);
+    single.transferEnd();
+    DcmElement* retyped = nullptr;
+    if (read.bad() || single.findAndGetElement(known, retyped, OFFalse).bad() || !retyped)
+        return;
+    single.remove(retyped);
+    dataset.insert(retyped, true); // the element of no known type goes
+}
+
+// Some writers give an element the VR "  " (or another no standard knows), which DCMTK keeps as
+// bytes of no known type: a picture's Rows read so is no number at all. Where the dictionary
+// knows the tag, the value is taken as what the dictionary says it is, as other readers do.
+void RetypeUnknownValues(DcmDataset& dataset)
+{
+    const DcmXfer xfer(dataset.getOriginalXfer());
+    if (!xfer.isExplicitVR())
+        return;
+    DcmObject* next = nullptr;
+    for (DcmObject* o = dataset.nextInContainer(nullptr); o; o = next) {
+        next = dataset.nextInContainer(o);
+        if (o->ident() != EVR_UNKNOWN && o->ident() != EVR_UNKNOWN2B)
+            continue;
+        const DcmTag known(o->getTag().getXTag());
+        if (known.getVR().isStandard() && known.getEVR() != EVR_SQ)
+            Retype(dataset, *static_cast<DcmElement*>(o), known, xfer.getByteOrder() == EBO_BigEndian);
+    }
+}
+
 } // namespace
 
 bool ReadMapped(const uint8_t* data, size_t size, DcmFileFormat& format)
@@ -132,7 +200,10 @@ bool ReadMapped(const uint8_t* data, size_t size, DcmFileFormat& format)
     format.transferInit();
     OFCondition result = format.read(stream, EXS_Unknown, EGL_noChange, kLoadedAtOnce);
     format.transferEnd();
-    return result.good() && format.getDataset() != nullptr;
+    if (result.bad() || format.getDataset() == nullptr)
+        return false;
+    RetypeUnknownValues(*format.getDataset());
+    return true;
 }
 
 bool LooksLikeBareDataset(const uint8_t* data, size_t size)

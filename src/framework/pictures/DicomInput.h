@@ -9,8 +9,9 @@ class DcmFileFormat;
 
 namespace fw::pictures {
 
-// Parses the preamble and meta header when present, then the dataset; false for a file that
-// is damaged or cut short.
+// Parses the preamble and meta header when present, then the dataset (in the encoding its
+// first elements show when the meta header names none); false for a file that is damaged or
+// cut short. Values written with a VR no standard knows are taken as the dictionary's VR.
 bool ReadMapped(const uint8_t* data, size_t size, DcmFileFormat& format);
 
 // A dataset without preamble or meta header: its first two elements are of group 0x0002 or
