@@ -1,6 +1,7 @@
 // Writes the fuzzers' seed inputs, one folder per target under the corpus root: the window's
 // property records, small pictures of each format Qt can write with the variants the picture
-// tests make, the DICOM test fixtures and PICT files of many kinds.
+// tests make, the DICOM test fixtures, PICT files of many kinds and the damaged files the tests
+// keep.
 #include "pictures/DicomFixtures.h"
 #include "pictures/PictFixtures.h"
 #include "pictures/RasterFixtures.h"
@@ -58,6 +59,12 @@ int main(int argc, char** argv)
     for (const auto& [name, bytes] : pict_fixtures::PictSeeds()) {
         std::ofstream out(picts + "/" + name, std::ios::binary);
         out.write(bytes.constData(), bytes.size());
+    }
+    // The damaged files from the field that the tests keep, each with the fuzzer of its format.
+    for (const auto& entry : std::filesystem::directory_iterator(ZORLIN_TEST_DATA)) {
+        const std::string& folder = entry.path().extension() == ".dcm" ? dicom : entry.path().extension() == ".pict" ? picts : pictures;
+        std::filesystem::copy_file(entry.path(), folder + "/" + entry.path().filename().string(),
+                                   std::filesystem::copy_options::overwrite_existing);
     }
     // And the variants the picture tests make: orientations, palettes, interlacing, CMYK, tiles.
     int n = 0;
