@@ -332,6 +332,7 @@ std::vector<Fixture> AllFixtures()
     using E = Encoding;
     const auto tolerance = [](int t) { return [t](Fixture& f) { f.tolerance = t; }; };
     const auto uniform = [](int level) { return [level](Fixture& f) { f.uniform = level; }; };
+    const auto noTransferSyntax = [](Fixture& f) { f.noTransferSyntax = true; };
     return {
         // Each transfer syntax.
         grey("implicit-mono8", E::ImplicitLittle, 8, 8),
@@ -391,11 +392,17 @@ std::vector<Fixture> AllFixtures()
         with(grey("uniform-mid-mono12", E::ExplicitLittle, 16, 12), uniform(2048)),
         with(grey("uniform-white-monochrome1", E::ExplicitLittle, 8, 8), [](Fixture& f) { f.uniform = 255, f.photometric = "MONOCHROME1"; }),
         with(grey("uniform-signed-rescaled", E::ExplicitBig, 16, 16, true), [](Fixture& f) { f.uniform = 0, f.slope = 2, f.intercept = -1024; }),
-        // Encodings other toolkits read: a VR of two spaces, no transfer syntax in the meta header.
+        // What other toolkits read: a VR of two spaces, no transfer syntax in the meta header
+        // (the dataset then shows its encoding, and the first fragment its compression).
         with(grey("blank-vr", E::ExplicitLittle, 16, 16), [](Fixture& f) { f.blankVr = true; }),
-        with(grey("no-transfer-syntax-implicit", E::ImplicitLittle, 8, 8), [](Fixture& f) { f.noTransferSyntax = true; }),
-        with(grey("no-transfer-syntax-explicit", E::ExplicitLittle, 16, 16), [](Fixture& f) { f.noTransferSyntax = true; }),
-        with(grey("no-transfer-syntax-big-endian", E::ExplicitBig, 16, 12, true), [](Fixture& f) { f.noTransferSyntax = true; }),
+        with(grey("no-transfer-syntax-implicit", E::ImplicitLittle, 8, 8), noTransferSyntax),
+        with(grey("no-transfer-syntax-explicit", E::ExplicitLittle, 16, 16), noTransferSyntax),
+        with(grey("no-transfer-syntax-big-endian", E::ExplicitBig, 16, 12, true), noTransferSyntax),
+        with(colour("no-transfer-syntax-rle", E::Rle, "RGB"), noTransferSyntax),
+        with(grey("no-transfer-syntax-jpeg", E::JpegBaseline, 8, 8), [](Fixture& f) { f.noTransferSyntax = true, f.tolerance = 8; }),
+        with(grey("no-transfer-syntax-jpeg-lossless", E::JpegLossless, 16, 16), noTransferSyntax),
+        with(grey("no-transfer-syntax-jpegls", E::JpegLsLossless, 16, 12), noTransferSyntax),
+        with(grey("no-transfer-syntax-j2k", E::Jpeg2000Lossless, 16, 16, true), noTransferSyntax),
     };
 }
 

@@ -15,7 +15,7 @@ enum class JpegFrame { Missing, Sized, SizedLater };
 // The size a JPEG or JPEG-LS frame header states. DCMTK's own search for the header never gets
 // past a TEM marker (0xFF01): it would turn there for ever, so a stream with one before its
 // frame header is taken as one without.
-JpegFrame JpegFrameSize(const uint8_t* p, size_t n, Uint16& rows, Uint16& columns)
+JpegFrame JpegFrameSize(const uint8_t* p, size_t n, Uint16& rows, Uint16& columns, uint8_t* frameMarker = nullptr)
 {
     if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
         return JpegFrame::Missing;
@@ -32,6 +32,8 @@ JpegFrame JpegFrameSize(const uint8_t* p, size_t n, Uint16& rows, Uint16& column
         if (frameHeader) {
             if (at + 9 > n)
                 return JpegFrame::Missing;
+            if (frameMarker)
+                *frameMarker = marker;
             rows = Uint16(p[at + 5] << 8 | p[at + 6]);
             columns = Uint16(p[at + 7] << 8 | p[at + 8]);
             return rows != 0 ? JpegFrame::Sized : JpegFrame::SizedLater; // a height in a DNL can't be checked here
@@ -78,6 +80,25 @@ bool FragmentAgrees(DcmPixelItem& fragment, E_TransferSyntax stored, const Frame
 }
 
 } // namespace
+
+E_TransferSyntax CompressionOf(const uint8_t* p, size_t n)
+{
+    Uint16 rows = 0, columns = 0;
+    uint8_t marker = 0;
+    if (n >= 8 && Le32(p) >= 1 && Le32(p) <= 15 && Le32(p + 4) == 64)
+        return EXS_RLELossless;
+    if (n >= 4 && p[0] == 0xFF && p[1] == 0x4F && p[2] == 0xFF && p[3] == 0x51)
+        return EXS_JPEG2000;
+    if (JpegFrameSize(p, n, rows, columns, &marker) == JpegFrame::Missing)
+        return EXS_Unknown;
+    switch (marker) {
+    case 0xC0: return EXS_JPEGProcess1;
+    case 0xC1: return EXS_JPEGProcess2_4;
+    case 0xC3: return EXS_JPEGProcess14;
+    case 0xF7: return EXS_JPEGLSLossless;
+    default: return EXS_Unknown;
+    }
+}
 
 bool EncapsulatedFrameAgrees(DcmPixelData& pixels, E_TransferSyntax stored, const DcmRepresentationParameter* parameter,
                              const FrameFacts& f)

@@ -18,4 +18,8 @@ struct FrameFacts {
 bool EncapsulatedFrameAgrees(DcmPixelData& pixels, E_TransferSyntax stored, const DcmRepresentationParameter* parameter,
                              const FrameFacts& f);
 
+// The compression a frame's first fragment shows: an RLE header, a JPEG 2000 code stream, or a
+// JPEG or JPEG-LS frame header; EXS_Unknown for anything else.
+E_TransferSyntax CompressionOf(const uint8_t* fragment, size_t size);
+
 } // namespace fw::pictures

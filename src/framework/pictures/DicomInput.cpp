@@ -1,9 +1,13 @@
 // The mapped file as DCMTK input streams, and the look of a bare dataset.
 #include "DicomInput.h"
+#include "DicomFrameChecks.h"
 
 #include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcistrmb.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
 
 #include <cctype>
 #include <cstring>
@@ -192,6 +196,35 @@ void RetypeUnknownValues(DcmDataset& dataset)
     }
 }
 
+// Without a transfer syntax in its meta header, a dataset is read in the encoding its first
+// elements show, and compressed pixel data comes out as native data held in fragments. The
+// first fragment tells which compression it is, and the fragments are taken as that.
+void AdoptCompression(DcmDataset& dataset)
+{
+    DcmElement* element = nullptr;
+    if (DcmXfer(dataset.getOriginalXfer()).isEncapsulated() ||
+        dataset.findAndGetElement(DCM_PixelData, element, OFFalse).bad() || !element || element->ident() != EVR_PixelData)
+        return;
+    auto& pixels = static_cast<DcmPixelData&>(*element);
+    E_TransferSyntax stored = EXS_Unknown;
+    const DcmRepresentationParameter* parameter = nullptr;
+    pixels.getOriginalRepresentationKey(stored, parameter);
+    DcmPixelSequence* fragments = nullptr;
+    DcmPixelItem* first = nullptr;
+    Uint8* bytes = nullptr;
+    if (pixels.getEncapsulatedRepresentation(stored, parameter, fragments).bad() || !fragments ||
+        fragments->getItem(first, 1).bad() || !first || first->getUint8Array(bytes).bad() || !bytes)
+        return;
+    const E_TransferSyntax compression = CompressionOf(bytes, first->getLength());
+    if (compression == EXS_Unknown)
+        return;
+    auto* moved = new DcmPixelSequence(DCM_PixelSequenceTag);
+    for (DcmPixelItem* item = nullptr; fragments->card() > 0 && fragments->remove(item, 0).good();)
+        moved->insert(item);
+    pixels.putOriginalRepresentation(compression, nullptr, moved); // drops the emptied sequence
+    dataset.updateOriginalXfer();
+}
+
 } // namespace
 
 bool ReadMapped(const uint8_t* data, size_t size, DcmFileFormat& format)
@@ -203,6 +236,7 @@ bool ReadMapped(const uint8_t* data, size_t size, DcmFileFormat& format)
     if (result.bad() || format.getDataset() == nullptr)
         return false;
     RetypeUnknownValues(*format.getDataset());
+    AdoptCompression(*format.getDataset());
     return true;
 }
 
