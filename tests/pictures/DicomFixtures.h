@@ -69,7 +69,8 @@ struct Rgb {
 Rgb Expected(const Fixture& fixture, double x, double y);
 
 // Every variant: each transfer syntax, each colour model, each bit depth, windows, frames,
-// a bare dataset and a report without pixels. Small, so they also serve as fuzzing seeds.
+// uniform frames, a bare dataset, a report without pixels, and the oddities of some writers.
+// Small, so they also serve as fuzzing seeds and as the mutation test's starting points.
 std::vector<Fixture> AllFixtures();
 
 // A JPEG 2000 code stream of the samples (per component, row by row); empty on failure.
