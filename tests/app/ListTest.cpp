@@ -159,6 +159,52 @@ TEST(ListSort, OtherColumnsSortByTextCaseIgnoredAndDigitsAsNumbers)
     EXPECT_TRUE(run.messages.empty());
 }
 
+// Rows that already come in order, reversed or in long interleaved stretches are sorted with
+// few questions, every one of them still put to the window's handler.
+TEST(ListSort, RowsInRunsCostFewComparisonsAndEachIsTheHandlers)
+{
+    constexpr int kRows = 20000;
+    struct Shape {
+        const char* what;
+        std::function<int(int)> number; // of row i
+        long most;                      // comparisons allowed
+    };
+    const Shape shapes[] = {
+        {"in order", [](int i) { return i; }, kRows},
+        {"reversed", [](int i) { return kRows - i; }, kRows},
+        {"equal numbers", [](int) { return 5; }, kRows},
+        {"two runs interleaved in stretches of 500",
+         [](int i) { return i < kRows / 2 ? i / 500 * 1000 + i % 500 : (i - kRows / 2) / 500 * 1000 + 500 + i % 500; },
+         kRows * 11 / 10},
+    };
+    auto run = RunCounting([&](CountingWindow1& w) {
+        fw::Ref<fw::Listbox> list = w.FileList();
+        long calls = 0;
+        w.compare = [&](int32_t a, int32_t b, int32_t column, int32_t& result) {
+            ++calls;
+            return w.Window1::FileList_CompareRows(*list, a, b, column, result);
+        };
+        for (const Shape& shape : shapes) {
+            std::vector<TestRow> rows;
+            for (int i = 0; i < kRows; ++i)
+                rows.push_back({std::to_string(i), shape.number(i), "x"});
+            Fill(w, rows);
+            calls = 0;
+            list->Sort(0, 1);
+            EXPECT_GT(calls, 0) << shape.what;
+            EXPECT_LE(calls, shape.most) << shape.what;
+            std::vector<int32_t> numbers;
+            for (int32_t r = 0; r < kRows; ++r)
+                numbers.push_back(list->CellTag(r, 0).ToInt32());
+            EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end())) << shape.what;
+            std::vector<std::string> texts = Column(w, 0);
+            std::sort(texts.begin(), texts.end());
+            EXPECT_EQ(std::unique(texts.begin(), texts.end()), texts.end()) << shape.what << ": no row twice";
+        }
+    });
+    EXPECT_TRUE(run.messages.empty());
+}
+
 // A comparison that answers at random, out of range and sometimes not at all: every sort ends
 // and leaves each row whole, every row once.
 TEST(ListSort, AnyAnswerOfTheComparisonEndsTheSortWithEveryRowKept)

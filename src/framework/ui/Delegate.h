@@ -6,6 +6,7 @@
 #include "framework/runtime/String.h"
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <variant>
@@ -32,8 +33,46 @@ using CellPaintCall = std::function<bool(RectControl&, Graphics&, int32_t, int32
 using CompareCall = std::function<bool(RectControl&, int32_t, int32_t, int32_t, int32_t&)>;
 using PaintCall = std::function<void(RectControl&, Graphics&)>;
 // A comparison handler bound to one control and its window: a sort makes it once, and each of
-// its million calls is then a plain call, with no lookup and no cast.
-using BoundCompareCall = std::function<bool(int32_t, int32_t, int32_t, int32_t&)>;
+// its million calls is then one plain call of the method, with no lookup, no cast and nothing
+// allocated: the method and its two objects are kept in the binding itself.
+class BoundCompareCall {
+public:
+    BoundCompareCall() = default;
+    template <typename W, typename C>
+    BoundCompareCall(bool (W::*m)(C&, int32_t, int32_t, int32_t, int32_t&), W& window, C& control)
+        : call_(&CallMethod<W, C>), self_(&window), control_(&control)
+    {
+        static_assert(sizeof(m) <= sizeof(method_), "a method pointer fits the binding");
+        std::memcpy(method_, &m, sizeof(m));
+    }
+    // The general form, for a handler made of a call adapter alone.
+    BoundCompareCall(const CompareCall& call, RectControl& control)
+        : call_(&CallAdapter), self_(&call), control_(&control) {}
+
+    explicit operator bool() const { return call_ != nullptr; }
+    bool operator()(int32_t a, int32_t b, int32_t column, int32_t& result) const
+    {
+        return call_(*this, a, b, column, result);
+    }
+
+private:
+    template <typename W, typename C>
+    static bool CallMethod(const BoundCompareCall& c, int32_t a, int32_t b, int32_t column, int32_t& result)
+    {
+        bool (W::*m)(C&, int32_t, int32_t, int32_t, int32_t&);
+        std::memcpy(&m, c.method_, sizeof(m));
+        return (static_cast<W*>(const_cast<void*>(c.self_))->*m)(*static_cast<C*>(c.control_), a, b, column, result);
+    }
+    static bool CallAdapter(const BoundCompareCall& c, int32_t a, int32_t b, int32_t column, int32_t& result)
+    {
+        return (*static_cast<const CompareCall*>(c.self_))(*static_cast<RectControl*>(c.control_), a, b, column, result);
+    }
+
+    bool (*call_)(const BoundCompareCall&, int32_t, int32_t, int32_t, int32_t&) = nullptr;
+    const void* self_ = nullptr;
+    void* control_ = nullptr;
+    alignas(void*) unsigned char method_[2 * sizeof(void*)] = {};
+};
 using CompareBinder = std::function<BoundCompareCall(RectControl&)>;
 
 class Delegate : public Object {
@@ -50,10 +89,7 @@ public:
     {
         if (binder_)
             return binder_(control);
-        const CompareCall& call = std::get<CompareCall>(call_);
-        return [&call, &control](int32_t a, int32_t b, int32_t column, int32_t& result) {
-            return call(control, a, b, column, result);
-        };
+        return BoundCompareCall(std::get<CompareCall>(call_), control);
     }
 
 private:
@@ -105,12 +141,8 @@ Ref<Delegate> RuntimeCreateDelegate(bool (W::*m)(C&, int32_t, int32_t, int32_t, 
         CompareCall([m](RectControl& c, int32_t a, int32_t b, int32_t col, int32_t& result) {
             return (dynamic_cast<W&>(*ControlWindow(c)).*m)(dynamic_cast<C&>(c), a, b, col, result);
         }),
-        CompareBinder([m](RectControl& c) -> BoundCompareCall {
-            W* window = &dynamic_cast<W&>(*ControlWindow(c));
-            C* control = &dynamic_cast<C&>(c);
-            return [m, window, control](int32_t a, int32_t b, int32_t col, int32_t& result) {
-                return (window->*m)(*control, a, b, col, result);
-            };
+        CompareBinder([m](RectControl& c) {
+            return BoundCompareCall(m, dynamic_cast<W&>(*ControlWindow(c)), dynamic_cast<C&>(c));
         }));
 }
 template <typename W, typename C>

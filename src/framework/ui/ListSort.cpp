@@ -1,12 +1,13 @@
 // Sorting a Listbox by a column: what a click on a heading does.
 //
-// A million rows take a merge sort about twenty million comparisons. Each asks the control's
-// "CompareRows" handler first, bound once for the whole sort, and compares the texts only when
-// the handler leaves the pair to the list; the texts are then compared by keys made once per
-// row. The sort lets the event loop run while it works, and holds the list's order meanwhile:
+// A million rows in no order take a merge sort about twenty million comparisons, rows that
+// already come in runs far fewer (RunMergeSort). Each asks the control's "CompareRows" handler
+// first, bound once for the whole sort, and compares the texts only when the handler leaves the
+// pair to the list; the texts are then compared by keys made once per row. The sort lets the event loop run while it works, and holds the list's order meanwhile:
 // the new order takes the old one's place at once when it is known, and only if the list is
 // still the one that was sorted.
 #include "ListboxPrivate.h"
+#include "RunMergeSort.h"
 #include "Window.h"
 #include "framework/runtime/Runtime.h"
 #include "framework/runtime/StringFunctions.h"
@@ -78,6 +79,13 @@ public:
         return c < 0 ? -1 : c > 0 ? 1 : 0;
     }
 
+    // Asks for a slot's head ahead of its comparison.
+    void Fetch(size_t slot) const
+    {
+        if (built_)
+            __builtin_prefetch(&heads_[slot]);
+    }
+
 private:
     // How many bytes every key begins with (a folder's path in the last column, say).
     template <typename Turn>
@@ -115,54 +123,6 @@ bool FillInStretches(std::vector<int32_t>& v, size_t n, F f, Turn& turn)
         v.push_back(f(i));
         if ((i & 0xFFFF) == 0xFFFF && !turn())
             return false;
-    }
-    return true;
-}
-
-// How many rows a merge places between two looks at the event loop (each look costs a
-// reading of the clock; the loop itself turns only every 15 ms or so).
-constexpr size_t kRowsBetweenTurns = 2048;
-
-// A bottom-up merge sort that ends and stays in bounds whatever the comparison answers: each
-// pass only merges neighbouring runs, and a merge writes every row of its two runs exactly
-// once. Runs already in order, or in reverse order as wholes, are moved without a merge, so
-// sorting a sorted list or reversing it costs few comparisons. `turn` is called every few
-// thousand rows; when it answers false the sort stops and the result is of no use.
-template <typename Compare, typename Turn>
-bool MergeSort(std::vector<int32_t>& v, std::vector<int32_t>& tmp, Compare& cmp, Turn& turn)
-{
-    const size_t n = v.size();
-    size_t placed = 0, nextTurn = kRowsBetweenTurns;
-    auto due = [&] {
-        if (placed < nextTurn)
-            return true;
-        nextTurn = placed + kRowsBetweenTurns;
-        return turn();
-    };
-    for (size_t width = 1; width < n; width *= 2) {
-        for (size_t lo = 0; lo < n; lo += 2 * width) {
-            size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
-            auto from = v.begin(), to = tmp.begin();
-            if (mid == hi || cmp(v[mid - 1], v[mid]) <= 0) {
-                std::copy(from + lo, from + hi, to + lo);
-            } else if (cmp(v[lo], v[hi - 1]) > 0) {
-                std::copy(from + lo, from + mid, std::copy(from + mid, from + hi, to + lo));
-            } else {
-                size_t i = lo, j = mid, k = lo;
-                while (i < mid && j < hi) {
-                    tmp[k++] = cmp(v[i], v[j]) <= 0 ? v[i++] : v[j++];
-                    ++placed;
-                    if (!due())
-                        return false;
-                }
-                std::copy(from + i, from + mid, to + k);
-                std::copy(from + j, from + hi, to + k + (mid - i));
-            }
-            placed += hi - lo;
-            if (!due())
-                return false;
-        }
-        v.swap(tmp);
     }
     return true;
 }
@@ -235,18 +195,34 @@ bool Listbox::SortedOrder(int32_t column, int sign, std::vector<int32_t>& slotOf
                 return 0;
             }
             if (answered)
-                return result > 0 ? sign : result < 0 ? -sign : 0;
+                return sign * ((result > 0) - (result < 0));
         }
         if (!keys.Built() && !keys.Build(data_->cells[size_t(column)], data_->count, turn))
             return 0;
         const std::vector<int32_t>& rows = data_->slotOf;
         return sign * keys.Compare(rows[size_t(a)], rows[size_t(b)], data_->cells[size_t(column)]);
     };
+    // What a comparison of the column reads: the rows' slots, then the column's tags (the
+    // handler's usual reading) or its text keys.
+    const Column<Variant>* tags = data_->tags[size_t(column)].get();
+    auto ahead = [&](int32_t later, int32_t soon) {
+        if (stale)
+            return;
+        const std::vector<int32_t>& rowSlots = data_->slotOf;
+        if (later >= 0)
+            __builtin_prefetch(&rowSlots[size_t(later)]);
+        if (soon < 0)
+            return;
+        size_t slot = size_t(rowSlots[size_t(soon)]);
+        if (tags)
+            __builtin_prefetch(&(*tags)[slot]);
+        keys.Fetch(slot);
+    };
     const size_t n = size_t(data_->count);
     std::vector<int32_t> order;
+    RunMergeSort sorter(compare, ahead, turn);
     if (!FillInStretches(order, n, [](size_t i) { return int32_t(i); }, turn) ||
-        !FillInStretches(slotOf, n, [](size_t) { return 0; }, turn) || !MergeSort(order, slotOf, compare, turn) ||
-        stale)
+        !FillInStretches(slotOf, n, [](size_t) { return 0; }, turn) || !sorter.Sort(order, slotOf) || stale)
         return false;
     // Row i now shows what row order[i] showed; the buffer the merge used takes the new map.
     const std::vector<int32_t>& before = data_->slotOf;

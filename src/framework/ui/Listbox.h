@@ -42,8 +42,10 @@ public:
     // The tag itself, not a copy: a sort reads two tags at each of its many comparisons.
     const Variant& CellTag(int32_t row, int32_t column) const
     {
-        if (Inside(row, column) && data_->tags[column])
-            return (*data_->tags[size_t(column)])[size_t(data_->slotOf[size_t(row)])];
+        const ListData& d = *data_;
+        if (Inside(row, column))
+            if (const Column<Variant>* tags = d.tags[size_t(column)].get())
+                return (*tags)[size_t(d.slotOf[size_t(row)])];
         return CellTagOutside(row, column);
     }
     void SetCellTag(int32_t row, int32_t column, const Variant& tag);
