@@ -72,6 +72,13 @@ void RemoveTree(const std::string& root);
 // or a negative number when it could not start or failed.
 double TimeChild(const std::vector<std::string>& argv, const std::string& stdoutPath);
 
+// Runs a program as a user runs it in a shell pipeline: its output to a pipe that is read as
+// fast as it comes. The milliseconds from start to exit, or a negative number on failure.
+double TimeChildToPipe(const std::vector<std::string>& argv);
+// A tool baseline: one warm-up run, then the median and spread of `runs` runs to a pipe.
+constexpr int kBaselineRuns = 7;
+Stats TimeTool(const std::vector<std::string>& argv, int runs = kBaselineRuns);
+
 // Starts a program and waits for the first line it writes: the milliseconds from start to
 // that line, or a negative number when it ended without one. Waits for its exit afterwards.
 struct LineResult {

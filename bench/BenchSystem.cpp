@@ -172,29 +172,76 @@ double TimeChild(const std::vector<std::string>& argv, const std::string& stdout
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? MsBetween(start, end) : -1;
 }
 
-LineResult TimeToFirstLine(const std::vector<std::string>& argv, const std::string& stderrPath)
+namespace {
+
+// Starts a program with its output to a pipe (and its errors to `stderrPath` when one is
+// given): the pipe's reading end, or -1 when it could not start.
+int SpawnToPipe(const std::vector<std::string>& argv, const char* stderrPath, pid_t& pid)
 {
-    LineResult result;
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return result;
+        return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (stderrPath)
+        posix_spawn_file_actions_addopen(&actions, 2, stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<char*> args = ArgvOf(argv);
-    pid_t pid = 0;
-    auto start = Clock::now();
-    int rc = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     if (rc != 0) {
         ::close(pipeFds[0]);
-        return result;
+        return -1;
     }
+    return pipeFds[0];
+}
+
+// Reads the pipe to its end and waits for the program: whether it ended well.
+bool DrainAndWait(int fd, pid_t pid)
+{
+    static char sink[1 << 16];
+    while (::read(fd, sink, sizeof(sink)) > 0) {
+    }
+    ::close(fd);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+double TimeChildToPipe(const std::vector<std::string>& argv)
+{
+    pid_t pid = 0;
+    auto start = Clock::now();
+    int fd = SpawnToPipe(argv, nullptr, pid);
+    if (fd < 0)
+        return -1;
+    bool ok = DrainAndWait(fd, pid);
+    return ok ? MsBetween(start, Clock::now()) : -1;
+}
+
+Stats TimeTool(const std::vector<std::string>& argv, int runs)
+{
+    TimeChildToPipe(argv); // warm-up: its files and the tree in cache
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i)
+        ms.push_back(TimeChildToPipe(argv));
+    return Summarize(ms);
+}
+
+LineResult TimeToFirstLine(const std::vector<std::string>& argv, const std::string& stderrPath)
+{
+    LineResult result;
+    pid_t pid = 0;
+    auto start = Clock::now();
+    int fd = SpawnToPipe(argv, stderrPath.c_str(), pid);
+    if (fd < 0)
+        return result;
     char c;
     bool gotLine = false;
-    while (::read(pipeFds[0], &c, 1) == 1) {
+    while (::read(fd, &c, 1) == 1) {
         if (c == '\n') {
             gotLine = true;
             break;
@@ -204,12 +251,7 @@ LineResult TimeToFirstLine(const std::vector<std::string>& argv, const std::stri
     if (gotLine)
         result.ms = MsBetween(start, Clock::now());
     // Drain what else it writes, so it never blocks on a full pipe while ending.
-    while (::read(pipeFds[0], &c, 1) == 1) {
-    }
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!DrainAndWait(fd, pid))
         result.ms = -1;
     return result;
 }
