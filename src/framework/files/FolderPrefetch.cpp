@@ -1,6 +1,7 @@
 #include "FolderPrefetch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -28,7 +29,7 @@ struct PrefetchJob {
 namespace {
 
 constexpr int kThreads = 3;
-constexpr int kFirstSubfolders = 3;
+constexpr int kFirstSubfolders = 12;
 using FolderPrefetch::kMaxWaiting;
 
 // The deepest first, as a depth-first walk finishes a subfolder before it takes the next
@@ -52,7 +53,9 @@ struct Pool {
     std::set<PrefetchTicket, WalkOrder> queue; // the first is the one the walk reaches first
     int threads = 0;
     uint64_t generation = 1;
-    int waiting = 0; // jobs started and not yet taken or cancelled
+    // Jobs started and not yet taken or cancelled. Changed only under the lock, but read
+    // without it: the walk asks before every subfolder whether it may start one more.
+    std::atomic<int> waiting = 0;
     uint64_t started = 0;
     uint64_t used = 0;
     bool stopping = false; // the process is ending: no reading is started any more
@@ -208,14 +211,15 @@ void Work()
         try {
             Listing listing = ReadListing(fd);
             // Room for the subfolders is set aside before they are opened, so that the readers
-            // together never hold more than the bound allows. Only the first few are opened:
+            // together never hold more than the bound allows. Only the first dozen are opened:
             // the room is best spent on the folders the walk comes to first, and of the
             // subfolders of a folder just read, those are the first ones. The walk opens the
-            // others as it comes near them. Opening them all would spend the room on the first
+            // others as it comes near them; a dozen covers a narrow folder whole (a slide's
+            // stains, a roll's sessions), so that in a deep tree the walk itself opens few. Opening them all would spend the room on the first
             // folders read, the widest ones high in the tree, and leave none for the deep ones
             // the walk comes to next.
             lock.lock();
-            int room = std::clamp(kMaxWaiting - p.waiting, 0, kFirstSubfolders);
+            int room = std::clamp(kMaxWaiting - p.waiting.load(), 0, kFirstSubfolders);
             p.waiting += room;
             lock.unlock();
             opened = OpenSubfolders(listing, room);
@@ -243,9 +247,7 @@ namespace FolderPrefetch {
 
 bool CanStart()
 {
-    Pool& p = P();
-    std::lock_guard lock(p.mutex);
-    return p.waiting < kMaxWaiting;
+    return P().waiting.load(std::memory_order_relaxed) < kMaxWaiting;
 }
 
 PrefetchTicket Start(int fd, uint32_t depth)
