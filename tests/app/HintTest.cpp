@@ -26,6 +26,8 @@ const HintCase kHints[] = {
     {"x-654321.TIF", "654321"},        // the prefix and the extension in any letter case
     {"scan 123456.tif", "scan 123456"}, // the digits start past the last window tried
     {"a123456.tif", "a123456"},        // one window only, and it holds a letter
+    {"a123456b", "123456"},            // the last window tried ends one before the end
+    {"12345a9", "12345a9"},            // the sixth character of a window counts too
     {"A-X-123456.tif", "A-123456"},    // only the first "X-" goes
     {"X-X-1.tif", "X-1"},
     {"photo.tiff", "photof"},          // ".tif" goes even from inside ".tiff"

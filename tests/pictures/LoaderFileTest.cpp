@@ -202,13 +202,19 @@ QImage Draw(const fw::Ref<fw::Picture>& pic, QSize canvas, QRect target)
 
 // Drawing scales the whole picture into the target, smoothly, and keeps the scaled copy for
 // the next paint at the same size; another size scales afresh, a large image from its draft.
+// A picture kept reduced is drawn whole all the same.
 TEST(DrawPicture, ScalesIntoTheTargetAndKeepsWhatItScaled)
 {
-    for (QSize size : {QSize(64, 48), QSize(3000, 2250)}) {
+    const struct {
+        QSize size;
+        int keptSide;
+    } cases[] = {{QSize(64, 48), 4096}, {QSize(3000, 2250), 4096}, {QSize(400, 200), 200}};
+    for (const auto& [size, keptSide] : cases) {
         const Fixture f = QtWritten(Pattern(size.width(), size.height()), "png");
         fw::Ref<fw::Picture> pic = fw::DecodePicture(
-            {reinterpret_cast<const uint8_t*>(f.bytes.constData()), size_t(f.bytes.size())}, Roomy(4096));
+            {reinterpret_cast<const uint8_t*>(f.bytes.constData()), size_t(f.bytes.size())}, Roomy(keptSide));
         ASSERT_TRUE(pic);
+        ASSERT_EQ(pic->Data().image.width(), std::min(size.width(), keptSide));
         for (QRect target : {QRect(10, 20, 256, 192), QRect(0, 5, 256, 192), QRect(3, 0, 128, 96)}) {
             const QImage out = Draw(pic, QSize(300, 300), target);
             Fixture drawn{"drawn", {}, f.shown.scaled(target.size()), 2};

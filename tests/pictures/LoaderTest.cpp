@@ -127,6 +127,7 @@ TEST(TiffLoader, DepthsAndColours)
         {.colour = TiffColour::Rgba, .separatePlanes = true},
         {.colour = TiffColour::Rgb, .tiled = true, .separatePlanes = true},
         {.colour = TiffColour::Grey, .bits = 16, .tiled = true},
+        {.colour = TiffColour::WhiteIsZero, .bits = 8}, {.colour = TiffColour::WhiteIsZero, .bits = 1},
         {.secondPage = true},                        {.bigTiff = true},
         {.compression = COMPRESSION_LZW, .tiled = true, .bigTiff = true},
     };

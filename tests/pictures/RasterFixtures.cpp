@@ -278,7 +278,8 @@ struct TiffPage {
         TIFFSetField(t, TIFFTAG_COMPRESSION, uint16_t(o.compression));
         TIFFSetField(t, TIFFTAG_PLANARCONFIG, uint16_t(o.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
         const bool jpeg = o.compression == COMPRESSION_JPEG;
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, grey ? PHOTOMETRIC_MINISBLACK : !palette.empty() ? PHOTOMETRIC_PALETTE
+        const int greyKind = o.colour == TiffColour::WhiteIsZero ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK;
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, grey ? greyKind : !palette.empty() ? PHOTOMETRIC_PALETTE
                                              : jpeg ? PHOTOMETRIC_YCBCR : PHOTOMETRIC_RGB);
         if (jpeg) {
             TIFFSetField(t, TIFFTAG_JPEGQUALITY, 92);
@@ -304,12 +305,15 @@ struct TiffPage {
     {
         std::vector<int> s;
         const int scale = o.bits == 16 ? 257 : 1, levels = (1 << std::min<int>(o.bits, 8)) - 1;
+        const bool inverted = o.colour == TiffColour::WhiteIsZero;
         for (int x = x0; x < x0 + count; ++x) {
             const QRgb c = x < image.width() && y < image.height() ? image.pixel(x, y) : 0;
             const int all[4] = {qRed(c), qGreen(c), qBlue(c), qAlpha(c)};
             for (int k = 0; k < spp; ++k)
                 if (!o.separatePlanes || k == plane)
-                    s.push_back(!palette.empty() ? IndexOf(palette, c) : grey ? all[0] * levels / 255 * scale : all[k] * scale);
+                    s.push_back(!palette.empty() ? IndexOf(palette, c)
+                                : grey ? (inverted ? levels - all[0] * levels / 255 : all[0] * levels / 255) * scale
+                                       : all[k] * scale);
         }
         std::vector<uint8_t> packed = Pack(s, o.bits);
         if (o.bits == 16) // libtiff takes samples in the machine's order
@@ -348,7 +352,8 @@ struct TiffPage {
 
 Fixture Tiff(const QImage& pattern, const TiffOptions& o)
 {
-    const bool grey = o.colour == TiffColour::Grey, alpha = o.colour == TiffColour::Rgba;
+    const bool grey = o.colour == TiffColour::Grey || o.colour == TiffColour::WhiteIsZero;
+    const bool alpha = o.colour == TiffColour::Rgba;
     QImage shown = alpha ? WithAlpha(pattern) : pattern.convertToFormat(QImage::Format_ARGB32);
     if (grey)
         shown = GreyImage(shown, o.bits == 16 ? 8 : o.bits);

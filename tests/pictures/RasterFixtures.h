@@ -43,7 +43,7 @@ struct PngOptions {
 Fixture Png(const QImage& shown, const PngOptions& options);
 
 // ---- TIFF (libtiff) ----
-enum class TiffColour { Grey, Rgb, Palette, Rgba };
+enum class TiffColour { Grey, Rgb, Palette, Rgba, WhiteIsZero }; // WhiteIsZero: grey stored inverted
 struct TiffOptions {
     TiffColour colour = TiffColour::Rgb;
     int bits = 8;
