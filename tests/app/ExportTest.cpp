@@ -271,12 +271,8 @@ TEST(ExportFailure, AFullDiskKeepsTheEarlierFileForShortAndLongLists)
 // sees the rows listed so far, each one whole.
 TEST(ExportDuringScan, AnExportFromTheWalksYieldsWritesTheRowsListedSoFar)
 {
-    // Twenty thousand files are made in a blink on a tmpfs, in seconds on some disks.
-    TmpfsMount tree("8m");
-    ASSERT_TRUE(tree.Mounted());
-    TempDir out;
-    // Enough files that the walk turns the event loop several times on a fast machine.
-    constexpr int kFolders = 200, kPerFolder = 300;
+    TempDir tree, out;
+    constexpr int kFolders = 3, kPerFolder = 200, kAtClick = 300; // the click comes mid-folder
     std::vector<std::string> listed;
     for (int f = 0; f < kFolders; ++f) {
         char folder[16];
@@ -286,34 +282,23 @@ TEST(ExportDuringScan, AnExportFromTheWalksYieldsWritesTheRowsListedSoFar)
             char name[48];
             std::snprintf(name, sizeof name, "%s/%s_f%03d.jpg", folder, folder, i);
             listed.push_back(name);
-            int fd = ::open((tree / name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-            ASSERT_GE(fd, 0) << name;
-            ::close(fd);
+            MakeFile(tree / name, "");
         }
     }
     Answer({tree.Path(), out / "list.txt"});
     int rowsAtExport = -1;
     auto run = RunProgram([&](Window1& w) {
-        QTimer timer;
-        timer.setInterval(1);
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (rowsAtExport >= 0 || w.FileList()->ListCount() < 1000)
-                return;
-            timer.stop();
+        // The loop turns once, at the walk's first yield with kAtClick rows listed.
+        harness::TurnWhen turn([&] { return rowsAtExport < 0 && w.FileList()->ListCount() >= kAtClick; });
+        QTimer::singleShot(0, [&] {
             rowsAtExport = w.FileList()->ListCount();
             Click(w.ExportButton());
         });
-        // The walk turns the loop once about 15 ms have passed since the last turn: let that
-        // time pass now, so the first turn comes early in the walk.
-        QTest::qWait(20);
-        timer.start();
         Click(w.ScanButton());
-        timer.stop();
         EXPECT_EQ(w.FileList()->ListCount(), kFolders * kPerFolder);
     });
     EXPECT_TRUE(run.messages.empty());
-    ASSERT_GT(rowsAtExport, 0) << "the walk ended before the export was clicked";
-    EXPECT_LT(rowsAtExport, kFolders * kPerFolder);
+    ASSERT_EQ(rowsAtExport, kAtClick);
     std::vector<std::string> lines = Lines(ReadFile(out / "list.txt"));
     ASSERT_EQ(lines.size(), size_t(rowsAtExport) + 1);
     EXPECT_EQ(lines[0], kHeader);
@@ -361,9 +346,7 @@ protected:
             Fill(w.FileList());
             if (before)
                 before(w);
-            // The last turn of the loop lies well back, so the export's first yield turns it.
-            fw::RuntimeBackgroundTask();
-            QTest::qWait(20);
+            harness::TurnWhen turn(harness::AtTheNextYield());
             QTimer timer;
             timer.setSingleShot(true);
             timer.setInterval(0);

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace harness {
@@ -42,6 +43,23 @@ void ClickHeading(const fw::Ref<fw::Listbox>& list, int column);
 
 // Answers the next dialogs with these paths, in order ("" cancels).
 void AnswerDialogs(std::vector<std::string> answers);
+
+// For the length of a scope, the event loop turns at those yields of a long task (a walk, a
+// sort, an export) for which `turnNow` answers true, and at no other: the test, not the clock,
+// decides when its timers and clicks come.
+class TurnWhen {
+public:
+    explicit TurnWhen(std::function<bool()> turnNow) { fw::testing::SetTurnCondition(std::move(turnNow)); }
+    ~TurnWhen() { fw::testing::SetTurnCondition(nullptr); }
+    TurnWhen(const TurnWhen&) = delete;
+    TurnWhen& operator=(const TurnWhen&) = delete;
+};
+
+// A condition for TurnWhen that answers true once, at the next yield.
+inline std::function<bool()> AtTheNextYield()
+{
+    return [done = false]() mutable { return !std::exchange(done, true); };
+}
 
 // Swaps a class's factory for the length of a scope (to run a subclass in its place).
 class FactorySwap {

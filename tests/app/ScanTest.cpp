@@ -287,9 +287,7 @@ Tree* ScanWhileBusy::tree_ = nullptr;
 // Folder...", whose dialog the caller answers.
 void PressScanWithTimer(Window1& w, const std::function<void()>& onTimer)
 {
-    // The walk yields after each item but turns the loop only when some 15 ms have passed since
-    // the last turn; after this wait its first yield turns it.
-    QTest::qWait(20);
+    harness::TurnWhen turn(harness::AtTheNextYield());
     QTimer timer;
     timer.setSingleShot(true);
     timer.setInterval(0);

@@ -26,9 +26,7 @@ namespace {
 std::vector<std::string> gLog;
 bool gRecording = false;
 
-// Records the walk's calls: each file handed on and each turn of the event loop. Every file
-// waits a little, so that the background-task hook after it finds its interval passed and turns
-// the loop.
+// Records the walk's calls: each file handed on and each turn of the event loop.
 class RecordingWindow : public Window1 {
 public:
     void ParseFolder(const Ref<FolderItem>& item, const Ref<fw::Window>& window, bool& flag) override
@@ -41,7 +39,6 @@ public:
     {
         if (gRecording) {
             gLog.push_back("file " + file->Name().str());
-            ::usleep(20'000);
         }
         Window1::AddFileToList(file);
     }
@@ -63,6 +60,7 @@ TEST(ScanWalk, FilesAreHandedOnDepthFirstEachFollowedByTheHook)
     harness::FactorySwap swap(Window1::Lookup(), [] { return static_cast<fw::Object*>(new RecordingWindow); });
     gLog.clear();
     auto run = RunProgram([&](Window1& w) {
+        harness::TurnWhen turn([] { return true; }); // at every yield: each one shows in the log
         QTimer turns;
         turns.setInterval(0);
         QObject::connect(&turns, &QTimer::timeout, [] {

@@ -67,6 +67,10 @@ std::vector<std::string>& RuntimeTraceLog();
 namespace testing {
 // Replaces the event loop's body for one run (failure injection).
 void SetLoopOverride(std::function<void()> body);
+// Replaces the clock of the background-task hook until the run ends or nullptr comes: the
+// loop turns at exactly those calls for which `turnNow` answers true, so that a test decides
+// at which yield of a long task its timers and clicks come.
+void SetTurnCondition(std::function<bool()> turnNow);
 // What the last RuntimeExit returned.
 int32_t LastExitStatus();
 }

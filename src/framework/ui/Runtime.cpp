@@ -24,6 +24,7 @@ struct RunState {
     int32_t plugins = -1;
     std::unique_ptr<QApplication> ownApp; // when no one else made the toolkit's application
     std::function<void()> loopOverride;
+    std::function<bool()> turnCondition; // replaces the clock of the background-task hook
     int32_t lastStatus = 0;
 };
 
@@ -78,6 +79,7 @@ int32_t RuntimeExit()
     s.app.Clear();
     int32_t status = s.unhandled > 0 ? 1 : 0;
     s.loopOverride = nullptr;
+    s.turnCondition = nullptr;
     s.lastStatus = status;
     if (s.ownApp) {
         // The toolkit goes now, while all of it is still there: left to the end of the process,
@@ -150,13 +152,14 @@ bool RuntimeBackgroundTask()
 {
     // The first call of a run turns the loop at once; after that, every 15 ms.
     static int64_t lastTurn = 0;
-    if (State().quitting)
+    RunState& s = State();
+    if (s.quitting)
         throw EndOfRun();
-    if (CoarseMilliseconds() - lastTurn < 15)
+    if (s.turnCondition ? !s.turnCondition() : CoarseMilliseconds() - lastTurn < 15)
         return false;
     QApplication::processEvents(QEventLoop::AllEvents, 10);
     lastTurn = CoarseMilliseconds();
-    if (State().quitting)
+    if (s.quitting)
         throw EndOfRun();
     return true;
 }
@@ -223,6 +226,7 @@ std::vector<std::string>& RuntimeTraceLog()
 
 namespace testing {
 void SetLoopOverride(std::function<void()> body) { State().loopOverride = std::move(body); }
+void SetTurnCondition(std::function<bool()> turnNow) { State().turnCondition = std::move(turnNow); }
 int32_t LastExitStatus() { return State().lastStatus; }
 } // namespace testing
 
