@@ -120,5 +120,5 @@ TEST(BadTreeEndToEnd, ScanPreviewEveryRowSortExportAndQuit)
                      ("filtered by the last row's hint \"" + hint + "\"").c_str());
 
     Clock::time_point asked = p.Keys("ctrl+q");
-    ExpectCleanExit(p, asked, 1.0);
+    ExpectCleanExit(p, asked);
 }

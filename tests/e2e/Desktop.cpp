@@ -62,6 +62,33 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name)
     return atom;
 }
 
+// A bound for waits on the program's windows that only a program gone astray reaches, however
+// busy the machine is.
+milliseconds Generous(int seconds)
+{
+    return milliseconds(int(seconds * 1000 * SlownessFactor()));
+}
+
+// One sample of the program's state at each call: it is quiet once it has been waiting for
+// input, using next to no processor time, for six samples in a row. (A program starved of
+// processor time by a busy machine uses none either, but it is not waiting.)
+class Quietness {
+public:
+    explicit Quietness(const Process& p) : p_(p), last_(p.CpuTicks()) {}
+    bool Sample()
+    {
+        Process::Stat now = p_.Sample();
+        quiet_ = now.state == 'S' && now.ticks - last_ <= 1 ? quiet_ + 1 : 0;
+        last_ = now.ticks;
+        return quiet_ >= 6;
+    }
+
+private:
+    const Process& p_;
+    long long last_;
+    int quiet_ = 0;
+};
+
 } // namespace
 
 std::string ProgramPath()
@@ -111,6 +138,10 @@ std::string XServer::Xdotool(const std::vector<std::string>& args, milliseconds 
     argv.insert(argv.end(), args.begin(), args.end());
     Clock::time_point start = Clock::now();
     std::string output = Trim(RunTool(argv, Env(), timeout).output);
+    // A search that meets a window going away as it looks fails with an X error instead of an
+    // answer (its output, error included, would read as a window found): it is asked again.
+    for (int again = 0; again < 10 && args[0] == "search" && output.find("X Error") != std::string::npos; ++again)
+        output = Trim(RunTool(argv, Env(), timeout).output);
     // ZORLIN_E2E_TRACE=1 shows each step the test takes, for a test that goes astray.
     if (std::getenv("ZORLIN_E2E_TRACE")) {
         std::string line;
@@ -261,7 +292,7 @@ bool Program::Answers(milliseconds timeout) const
         return false;
     x_.Xdotool({"key", "Escape"});
     // Closed, the menu is no longer among the program's visible windows.
-    for (int i = 0; i < 200; ++i) {
+    for (Clock::time_point deadline = Clock::now() + timeout; Clock::now() < deadline;) {
         std::string shown = x_.Xdotool({"search", "--onlyvisible", "--pid", std::to_string(process_->Pid()), "--name", "."});
         if (("\n" + shown + "\n").find("\n" + menu + "\n") == std::string::npos)
             return true;
@@ -272,7 +303,7 @@ bool Program::Answers(milliseconds timeout) const
 
 Clock::time_point Program::QuitFromMenu() const
 {
-    std::string menu = OpenFileMenu(milliseconds(4000));
+    std::string menu = OpenFileMenu(Generous(60));
     EXPECT_FALSE(menu.empty()) << "the File menu did not open";
     // Its first item is Quit.
     Clock::time_point clicked = Clock::now();
@@ -284,8 +315,7 @@ std::string Program::WaitForWindow(const std::string& title, milliseconds timeou
 {
     // By name alone: the server is this test's own, and xdotool ignores the name when it is
     // also given a process.
-    ToolResult r = RunTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^" + title + "$"}, x_.Env(), timeout);
-    return FirstLine(Trim(r.output));
+    return FirstLine(x_.Xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + title + "$"}, timeout));
 }
 
 bool Program::WindowShown(const std::string& title) const
@@ -311,16 +341,22 @@ void Program::AnswerDialog(const std::string& title, const std::string& path, Re
     // The name field has the focus; what it proposes is replaced.
     x_.Xdotool({"key", "ctrl+a"});
     x_.Xdotool({"type", "--delay", "2", path});
-    // The first Return may only close the field's list of completions. The keys go where the
-    // typing went: focusing the dialog again would take the focus from that list.
+    // The first Return may only close the field's list of completions: another one goes only
+    // once the program has taken the last (it has been waiting for input a while since) and the
+    // dialog is still there. The keys go where the typing went: focusing the dialog again would
+    // take the focus from that list.
     std::string question;
-    for (int attempt = 0; attempt < 3 && WindowShown(title) && question.empty(); ++attempt) {
+    auto answered = [&] {
+        if (replace == Replace::Yes)
+            question = OtherWindow(title, dialog); // it has the dialog's title
+        return !question.empty() || !WindowShown(title);
+    };
+    const Clock::time_point deadline = Clock::now() + Generous(60);
+    for (int attempt = 0; attempt < 3 && !answered(); ++attempt) {
         x_.Xdotool({"key", "Return"});
-        for (int i = 0; i < 50 && WindowShown(title) && question.empty(); ++i) {
-            std::this_thread::sleep_for(milliseconds(20));
-            if (replace == Replace::Yes)
-                question = OtherWindow(title, dialog); // it has the dialog's title
-        }
+        Quietness quiet(*process_);
+        while (!answered() && !quiet.Sample() && Clock::now() < deadline)
+            std::this_thread::sleep_for(milliseconds(100));
     }
     if (replace == Replace::Yes) {
         ASSERT_FALSE(question.empty()) << "the dialog did not ask before replacing " << path;
@@ -349,15 +385,13 @@ void Program::StartExport(const std::string& path, Replace replace) const
 void Program::WaitIdle(milliseconds timeout) const
 {
     Clock::time_point deadline = Clock::now() + timeout;
-    long long last = process_->CpuTicks();
-    int quiet = 0;
-    while (quiet < 6 && Clock::now() < deadline) {
+    Quietness quiet(*process_);
+    bool idle = false;
+    while (!idle && Clock::now() < deadline) {
         std::this_thread::sleep_for(milliseconds(100));
-        Process::Stat now = process_->Sample();
-        quiet = now.state == 'S' && now.ticks - last <= 1 ? quiet + 1 : 0;
-        last = now.ticks;
+        idle = quiet.Sample();
     }
-    ASSERT_GE(quiet, 6) << "the program kept working";
+    ASSERT_TRUE(idle) << "the program kept working";
 }
 
 void Program::WaitForFile(const std::string& path, milliseconds timeout) const
@@ -390,13 +424,12 @@ double SlownessFactor()
 #endif
 }
 
-void ExpectCleanExit(Program& program, Clock::time_point asked, double boundSeconds)
+void ExpectCleanExit(Program& program, Clock::time_point asked)
 {
-    Exit end = program.WaitExit(asked);
+    Exit end = program.WaitExit(asked, Generous(60));
     ASSERT_TRUE(end.ended) << "still running; it said:\n" << program.Output();
     EXPECT_EQ(end.status, 0) << program.Output();
     EXPECT_EQ(CrashSigns(program.Output()), "");
-    EXPECT_LE(end.seconds, boundSeconds * SlownessFactor()) << "the exit took " << end.seconds << " s";
     std::printf("the program ended %.3f s after it was asked to\n", end.seconds);
 }
 

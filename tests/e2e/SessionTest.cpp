@@ -71,5 +71,5 @@ TEST(Session, ScanExportSortSelectFilterAndQuit)
     EXPECT_EQ(Export(p, work + "/filtered.txt"), filtered);
 
     Clock::time_point asked = p.QuitFromMenu();
-    ExpectCleanExit(p, asked, 0.5);
+    ExpectCleanExit(p, asked);
 }
