@@ -3,13 +3,15 @@
 // export of the same name byte for byte as it was.
 #include "Desktop.h"
 #include "Files.h"
+#include "OpenHold.h"
 #include "TreeMaker.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <memory>
-#include <thread>
 
 #include <sys/stat.h>
 
@@ -84,16 +86,18 @@ TEST_F(BigList, SigtermDuringAnExportKeepsTheEarlierFile)
     const std::string earlier = files::ReadText(target);
     ASSERT_EQ(files::Lines(earlier).size(), size_t(counts_.images + 1));
 
-    // The same export again, over the earlier file: the signal comes once its temporary file
-    // is there, beside the target.
+    // The same export again, over the earlier file: the signal comes while the program makes
+    // its temporary file beside the target, held there, so that the export's first yield finds
+    // the order waiting.
     program_->Click(kNameHeading);
+    OpenHold hold(work_, ".list.txt.");
+    ASSERT_TRUE(hold.Watching()) << "file opens cannot be watched here: " << std::strerror(errno);
     program_->StartExport(target, Replace::Yes);
-    Clock::time_point deadline = Clock::now() + std::chrono::seconds(20);
-    while (files::FolderNames(work_).size() < 3 && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    ASSERT_EQ(files::FolderNames(work_).size(), 3u) << "no temporary file was seen";
-    Clock::time_point asked = Clock::now();
+    ASSERT_TRUE(hold.WaitHeld(milliseconds(60000))) << "no temporary file was made";
+    EXPECT_EQ(files::FolderNames(work_).size(), 3u);
     program_->Proc().Signal(SIGTERM);
+    Clock::time_point asked = Clock::now();
+    hold.Release();
     ExpectCleanExit(*program_, asked);
     EXPECT_EQ(files::FolderNames(work_), (std::vector<std::string>{"list.txt", "tree"}));
     EXPECT_TRUE(files::ReadText(target) == earlier) << "the earlier export was changed";
