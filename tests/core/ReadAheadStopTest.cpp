@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 using namespace fw;
@@ -25,17 +28,24 @@ int ThreadCount()
     return count;
 }
 
-// Waits a moment for a count to come back to what it was.
+// Waits for a count to come back to what it was; false when it has not within a bound that
+// only a count that never comes back reaches.
 bool BackTo(int (*count)(), int expected)
 {
-    for (int i = 0; i < 500 && count() != expected; ++i)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (count() != expected && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return count() == expected;
 }
 
-// Runs in a process of its own: stopping is for good.
-bool StopsForGood()
+// Runs in a process of its own: stopping is for good. The checks that failed, one a line.
+std::string StopsForGood()
 {
+    std::string failed;
+    auto check = [&](bool ok, const std::string& what) {
+        if (!ok)
+            failed += what + "\n";
+    };
     folder_tree::TempTree tree;
     for (int i = 0; i < 100; ++i) {
         std::string folder = std::to_string(i);
@@ -43,20 +53,22 @@ bool StopsForGood()
         tree.Folder(folder.append("/inner"));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(120)); // folders only just changed are read again
-    int threads = ThreadCount(), descriptors = folder_tree::OpenDescriptorCount();
-    bool ok = true;
+    const int threads = ThreadCount(), descriptors = folder_tree::OpenDescriptorCount();
     {
         Ref<FolderItem> top = FolderItem::FromPath(tree.Root());
-        ok &= top->Count() == 100; // starts the readers, and queues the subfolders
-        ok &= ThreadCount() > threads;
+        check(top->Count() == 100, "the top folder lists " + std::to_string(top->Count()) + " entries, not 100");
+        check(ThreadCount() > threads, "no reader started");
         FolderPrefetch::StopReading();
-        ok &= BackTo(ThreadCount, threads);
+        check(BackTo(ThreadCount, threads), "the readers did not end: " + std::to_string(ThreadCount()) +
+                                                " threads, " + std::to_string(threads) + " before");
     }
-    ok &= BackTo(folder_tree::OpenDescriptorCount, descriptors);
+    check(BackTo(folder_tree::OpenDescriptorCount, descriptors),
+          "what waited to be read was not closed: " + std::to_string(folder_tree::OpenDescriptorCount()) +
+              " descriptors open, " + std::to_string(descriptors) + " before");
     Ref<FolderItem> again = FolderItem::FromPath(tree.Root());
-    ok &= again->Count() == 100 && again->Item(1)->Count() == 1;
-    ok &= ThreadCount() == threads; // nothing was started for the walk
-    return ok;
+    check(again->Count() == 100 && again->Item(1)->Count() == 1, "a walk after the stop misses entries");
+    check(ThreadCount() == threads, "a reader was started again for the walk after the stop");
+    return failed;
 }
 
 } // namespace
@@ -64,5 +76,12 @@ bool StopsForGood()
 TEST(FolderReadAheadAtExit, StoppingEndsTheReadersClosesWhatWaitedAndWalksGoOnWithout)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(std::_Exit(StopsForGood() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+    // What failed goes to the child's standard error, which the failure shows.
+    EXPECT_EXIT(
+        {
+            const std::string failed = StopsForGood();
+            std::fputs(failed.c_str(), stderr);
+            std::_Exit(failed.empty() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
