@@ -105,17 +105,19 @@ public:
     explicit PaintCounter(Window1& w) : pane_(harness::WidgetOf(w.PreviewCanvas())) { pane_->installEventFilter(this); }
     ~PaintCounter() override { pane_->removeEventFilter(this); }
 
-    // Lets every paint already asked for happen, and gives the count after them.
+    // Lets every paint already asked for happen (a repaint is a posted request), and gives the
+    // count after them.
     int Settled()
     {
-        QTest::qWait(50);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
         return paints;
     }
 
     // Waits until the pane has been painted since `since`; false when it never is.
     bool PaintedSince(int since) const
     {
-        return QTest::qWaitFor([&] { return paints > since; }, 2000);
+        return QTest::qWaitFor([&] { return paints > since; }, 60000);
     }
 
     int paints = 0;

@@ -281,7 +281,7 @@ TEST(Preview, AResizedPaneFitsThePictureAgainWithoutReadingTheFile)
         auto* host = static_cast<fw::WindowHost*>(harness::HostOf(w));
         int bar = host->height() - host->Content()->height();
         host->resize(1000, 506 + bar);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w.PreviewCanvas()->Height() == 412; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.PreviewCanvas()->Height() == 412; }, 60000));
         QTest::qWait(0);
         EXPECT_TRUE(PaneShows(w, QRect(25, 0, 206, 412), kBlue));
         EXPECT_EQ(cursors.Waits(), 0);

@@ -35,7 +35,7 @@ QWidget* HostOf(Window1& w)
     QWidget* host = w.Host();
     if (!host->isVisible())
         host->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(host));
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(host, 60000));
     return host;
 }
 

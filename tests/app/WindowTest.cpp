@@ -226,7 +226,7 @@ TEST(MainWindow, StandsItsControlsWhereTheyBelongAndFollowsARealResize)
         int bar = host->height() - host->Content()->height();
         EXPECT_GT(bar, 0); // the menu bar sits above the content
         host->resize(1200, 600 + bar);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w.Width() == 1200 && w.Height() == 600; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.Width() == 1200 && w.Height() == 600; }, 60000));
         QTest::qWait(0); // let the settled-size event through as well
         EXPECT_EQ(host->Content()->size(), QSize(1200, 600));
         for (const Placement& p : kAt1200By600)
@@ -331,7 +331,7 @@ TEST_F(MainWindowOutsideTheLoop, ClosingTheWindowEndsTheRunAndKeepsTheWindowUnti
     Ref<App> app = MakeApp();
     QPointer<QWidget> host = Window1::ImplicitInstance()->Host();
     ASSERT_TRUE(host);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(host));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(host, 60000));
     EXPECT_EQ(WindowSupport::Windows().size(), 1u);
     EXPECT_TRUE(host->close());
     EXPECT_TRUE(RuntimeQuitting());
