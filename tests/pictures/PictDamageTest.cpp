@@ -46,17 +46,7 @@ void WriteSkippedOpcodes(PictWriter& w)
     w.Op(0xFFFF).Long(6).Bytes("opaque");
     // The three pixel patterns: an RGB one, an old one-bit one and a full pixel map one.
     w.Op(0x12).Word(2).Long(0).Long(0).Word(0xFFFF).Word(0).Word(0).Op(0x13).Word(0).Long(0).Long(0);
-    w.Op(0x14).Word(1).Long(0).Long(0);
-    BitsOp pattern;
-    pattern.opcode = 0x14;
-    pattern.depth = 8;
-    pattern.bounds = Rect16{0, 0, 8, 8};
-    PictWriter patternWriter(PictWriter::Version::Two, kFrame);
-    WriteBitsOp(patternWriter, pattern, Quadrants(8, 8));
-    // The pattern's pixel map is that of a PackBitsRect without its rectangles and mode.
-    QByteArray body = patternWriter.Unfinished().mid(40 + 2);
-    const int mapBytes = 2 + 8 + 36 + 8 + 4 * 8;
-    w.Bytes(body.left(mapBytes)).Bytes(body.mid(mapBytes + 18));
+    WritePixPatOp(w, 0x14, Quadrants(8, 8));
 }
 
 } // namespace
