@@ -19,7 +19,7 @@ void WriteQuadrants(PictWriter& w, int packType = 4)
     WriteBitsOp(w, op, Quadrants(64, 40));
 }
 
-// Every kind of opcode that draws nothing here, each with data of its documented length. Their
+// Every kind of opcode but the pixel ones, each with data of its documented length. Their
 // data is full of 0x00FF, the end of the picture, so that a length misread ends the walk.
 void WriteSkippedOpcodes(PictWriter& w)
 {
@@ -130,6 +130,27 @@ TEST(PictDamage, DamagedBytesGiveAPictureOrNone)
                 EXPECT_GT(p->width, 0);
                 EXPECT_GT(p->height, 0);
                 EXPECT_LE(std::max(p->image.width(), p->image.height()), Budget().maxSide);
+            }
+        }
+}
+
+TEST(PictDamage, DamagedDrawingsGiveAPictureOrNone)
+{
+    // Each drawing cut at every byte, and each byte set to values that make lengths and counts
+    // far too large or nothing.
+    for (const auto& [name, whole] : VectorSeeds())
+        for (int at = 0; at < whole.size(); ++at) {
+            auto cut = Decode(whole.left(at));
+            if (cut) {
+                EXPECT_GT(cut->width, 0) << name;
+            }
+            for (char value : {'\x00', '\x7F', '\x80', '\xFF'}) {
+                QByteArray damaged = whole;
+                damaged[at] = value;
+                auto p = Decode(damaged);
+                if (p) {
+                    EXPECT_LE(std::max(p->image.width(), p->image.height()), Budget().maxSide) << name;
+                }
             }
         }
 }

@@ -201,3 +201,124 @@ TEST(PictVector, EachShapeVerbAndState)
                 EXPECT_EQ(At(*p, probe.x, probe.y), probe.colour) << "at " << probe.x << "," << probe.y;
         }
 }
+
+namespace {
+
+// Text is checked by where its ink falls, not by its glyphs: some of `ink` inside the box,
+// nothing but the ground outside it.
+struct TextCase {
+    const char* name;
+    Ops ops;
+    QRect box;
+    QRgb ground, ink;
+};
+
+PictWriter& Helvetica(PictWriter& w)
+{
+    return w.Op(0x03).Word(21).Op(0x0D).Word(20);
+}
+
+const std::vector<TextCase>& TextCases()
+{
+    static const std::vector<TextCase> cases = {
+        {"LongText on its baseline", [](PictWriter& w) { Helvetica(w).Op(0x28).Point(30, 4).Text("Hello"); },
+         QRect(2, 10, 62, 30), kWhite, kBlack},
+        {"DHText moves right of the last text",
+         [](PictWriter& w) { Helvetica(w).Op(0x28).Point(25, 2).Text("").Op(0x29).Byte(32).Text("AB"); },
+         QRect(32, 5, 32, 26), kWhite, kBlack},
+        {"DVText moves below it", [](PictWriter& w) { Helvetica(w).Op(0x28).Point(14, 4).Text("").Op(0x2A).Byte(22).Text("AB"); },
+         QRect(2, 18, 40, 22), kWhite, kBlack},
+        {"DHDVText both", [](PictWriter& w) { Helvetica(w).Op(0x28).Point(14, 2).Text("").Op(0x2B).Byte(30).Byte(22).Text("AB"); },
+         QRect(31, 18, 33, 22), kWhite, kBlack},
+        {"a font by name, bold, italic and underlined", [](PictWriter& w) {
+             w.Op(0x2C).Word(10).Word(300).Text("Courier").Op(0x03).Word(300).Op(0x04).Byte(7).Op(0x0D).Word(18);
+             Fg(w, kBlue).Op(0x28).Point(24, 4).Text("Mac");
+         }, QRect(2, 6, 50, 28), kWhite, kBlue},
+        {"srcCopy text on the background colour",
+         [](PictWriter& w) { Bg(Helvetica(w), kRed).Op(0x05).Word(0).Op(0x28).Point(30, 4).Text("Hi"); },
+         QRect(3, 8, 30, 32), kWhite, kRed},
+        {"srcBic text in the background colour",
+         [](PictWriter& w) { Helvetica(Ground(w, kBlack)).Op(0x05).Word(3).Op(0x28).Point(30, 4).Text("Hi"); },
+         QRect(3, 8, 30, 32), kBlack, kWhite},
+        {"srcXor text inverts", [](PictWriter& w) { Helvetica(Ground(w, kRed)).Op(0x05).Word(2).Op(0x28).Point(30, 4).Text("Hi"); },
+         QRect(3, 8, 30, 32), kRed, kCyan},
+    };
+    return cases;
+}
+
+} // namespace
+
+TEST(PictVector, TextInkFallsInItsBox)
+{
+    for (auto version : {PictWriter::Version::One, PictWriter::Version::Two})
+        for (const TextCase& c : TextCases()) {
+            SCOPED_TRACE(c.name);
+            auto p = Decode(Drawing(version, c.ops));
+            ASSERT_TRUE(p);
+            int inked = 0, stray = 0;
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 64; ++x) {
+                    inked += c.box.contains(x, y) && At(*p, x, y) == c.ink;
+                    stray += !c.box.contains(x, y) && At(*p, x, y) != c.ground;
+                }
+            EXPECT_GT(inked, 3);
+            EXPECT_EQ(stray, 0);
+        }
+}
+
+TEST(PictVector, AtAReducedScaleThinLinesStayAndPatternsTurnToTheirMean)
+{
+    Budget small;
+    small.maxSide = 100; // an eighth of the frame
+    auto p = Decode(Drawing(PictWriter::Version::Two, [](PictWriter& w) {
+        w.Op(0x0A).Bytes(kChecker).Op(0x34).Rect(Rect16{0, 0, 160, 800});
+        w.Op(0x20).Point(240, 0).Point(240, 799).Op(0x30).Rect(Rect16{0, 0, 480, 800});
+    }, Rect16{0, 0, 480, 800}), small);
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->image.width(), 100);
+    for (int x : {10, 50, 90}) {
+        EXPECT_TRUE(Near(At(*p, x, 10), qRgb(128, 128, 128), 2)) << x;
+        EXPECT_EQ(At(*p, x, 30), kBlack) << x;
+        EXPECT_EQ(At(*p, x, 40), kWhite) << x;
+        EXPECT_EQ(At(*p, x, 59), kBlack) << x;
+    }
+    EXPECT_EQ(At(*p, 0, 45), kBlack);
+    EXPECT_EQ(At(*p, 99, 45), kBlack);
+}
+
+TEST(PictVector, TheBitsOpcodesTransferModes)
+{
+    // A one-bit bitmap, black on the left and white on the right, over red; the colours each
+    // mode leaves under its black and its white half.
+    struct Row {
+        uint16_t mode;
+        QRgb underBlack, underWhite;
+    };
+    const Row rows[] = {
+        {0, kBlack, kWhite},  {1, kBlack, kRed},   {2, kCyan, kRed},   {3, kWhite, kRed},
+        {4, kWhite, kBlack},  {5, kRed, kBlack},   {6, kRed, kCyan},   {7, kRed, kWhite},
+        {36, kBlack, kRed},   {32, qRgb(128, 0, 0), qRgb(255, 128, 128)}, {37, kRed, kWhite},
+        {39, kBlack, kRed},   {64, kBlack, kWhite}, {64 + 1, kBlack, kRed}, {50, kBlack, kWhite},
+    };
+    QImage half(64, 40, QImage::Format_RGB32);
+    half.fill(kWhite);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 32; ++x)
+            half.setPixel(x, y, kBlack);
+    for (const Row& row : rows)
+        for (uint16_t opcode : {0x90, 0x98}) {
+            PictWriter w(PictWriter::Version::Two, kFrame);
+            Ground(w, kRed);
+            BitsOp op;
+            op.opcode = opcode;
+            op.pixMap = false;
+            op.depth = 1;
+            op.bounds = op.dst = kFrame;
+            op.mode = row.mode;
+            WriteBitsOp(w, op, half);
+            auto p = Decode(w.Finish());
+            ASSERT_TRUE(p);
+            EXPECT_EQ(At(*p, 10, 10), row.underBlack) << "mode " << row.mode;
+            EXPECT_EQ(At(*p, 50, 30), row.underWhite) << "mode " << row.mode;
+        }
+}
