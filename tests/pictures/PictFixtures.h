@@ -96,7 +96,8 @@ std::vector<std::pair<std::string, QByteArray>> PictSeeds();
 
 // QuickDraw drawing: `shapes` operations of every kind (shapes with each verb, lines, text,
 // state changes between them) spread over the frame, as a drawing program would record them.
-QByteArray VectorScene(Rect16 frame, int shapes);
+QByteArray VectorScene(Rect16 frame, int shapes, bool fileHeader = false);
+void WriteVectorScene(PictWriter& w, Rect16 frame, int shapes);
 // Small drawings, one a group of QuickDraw's opcodes, in versions 1 and 2, to seed the fuzzer.
 std::vector<std::pair<std::string, QByteArray>> VectorSeeds();
 

@@ -58,9 +58,15 @@ void WriteShape(PictWriter& w, Dice& dice, Rect16 frame, int n)
 
 } // namespace
 
-QByteArray VectorScene(Rect16 frame, int shapes)
+QByteArray VectorScene(Rect16 frame, int shapes, bool fileHeader)
 {
-    PictWriter w(PictWriter::Version::Two, frame);
+    PictWriter w(PictWriter::Version::Two, frame, fileHeader);
+    WriteVectorScene(w, frame, shapes);
+    return w.Finish();
+}
+
+void WriteVectorScene(PictWriter& w, Rect16 frame, int shapes)
+{
     Dice dice;
     w.Op(0x0B).Point(12, 16).Op(0x2C).Word(11).Word(21).Text("Helvetica").Op(0x03).Word(21).Op(0x0D).Word(14);
     for (int n = 0; n < shapes; ++n) {
@@ -70,7 +76,6 @@ QByteArray VectorScene(Rect16 frame, int shapes)
                 .Op(0x0A).Long(0xAA55AA55).Long(0xAA55AA55);
         WriteShape(w, dice, frame, n);
     }
-    return w.Finish();
 }
 
 std::vector<std::pair<std::string, QByteArray>> VectorSeeds()

@@ -205,13 +205,20 @@ QPainterPath QuickDrawState::ArcPath(Verb verb) const
     const QRectF outer(canvas_.Map(r.left, r.top), canvas_.Map(r.right, r.bottom));
     if (std::abs(last_.arcAngle) >= 360)
         return OvalPath(r, verb);
-    QPainterPath wedge;
-    wedge.moveTo(outer.center());
-    wedge.arcTo(outer, 90.0 - last_.arcStart, -double(last_.arcAngle));
-    wedge.closeSubpath();
-    if (verb != kFrame)
-        return wedge;
-    return OvalPath(r, verb).intersected(wedge);
+    const double start = 90.0 - last_.arcStart, sweep = -double(last_.arcAngle);
+    QPainterPath path;
+    const QPointF pen = PenPixels();
+    const QRectF inner = outer.adjusted(pen.x(), pen.y(), -pen.x(), -pen.y());
+    if (verb != kFrame || !inner.isValid() || inner.isEmpty()) {
+        path.moveTo(outer.center());
+        path.arcTo(outer, start, sweep);
+    } else { // the band between the oval and the oval the pen leaves inside it
+        path.arcMoveTo(outer, start);
+        path.arcTo(outer, start, sweep);
+        path.arcTo(inner, start + sweep, -sweep);
+    }
+    path.closeSubpath();
+    return path;
 }
 
 QPainterPath QuickDrawState::PolyPath(Verb verb) const
