@@ -107,33 +107,6 @@ struct Selection {
     int32_t width = 0, height = 0;
 };
 
-// Clicks the row and lets the program run until the canvas has painted.
-double SelectAndPaint(Window1& w, int row, PeakMemory& memory)
-{
-    QWidget* canvas = fw::NativeWidget(*w.PreviewCanvas());
-    struct PaintSeen : QObject {
-        bool seen = false;
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            seen = seen || e->type() == QEvent::Paint;
-            return false;
-        }
-    } filter;
-    canvas->installEventFilter(&filter);
-    memory.Start();
-    auto start = Clock::now();
-    w.FileList()->AnnouncePendingRows();
-    fw::ListView* view = fw::NativeListView(*w.FileList());
-    QRect r = view->visualRect(view->model()->index(row, 1));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
-    while (!filter.seen && MsBetween(start, Clock::now()) < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    const double ms = MsBetween(start, Clock::now());
-    memory.Stop();
-    canvas->removeEventFilter(&filter);
-    return filter.seen ? ms : -1;
-}
-
 // The canvas's first paint at a new height, beside a smooth draw of the same kept copy at the
 // same size that keeps nothing.
 void BenchResize(Window1& w)
@@ -210,6 +183,33 @@ void Report(const Selection (&sel)[kCases], const Baselines& base)
 }
 
 } // namespace
+
+// Clicks the row and lets the program run until the canvas has painted.
+double SelectAndPaint(Window1& w, int row, PeakMemory& memory)
+{
+    QWidget* canvas = fw::NativeWidget(*w.PreviewCanvas());
+    struct PaintSeen : QObject {
+        bool seen = false;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            seen = seen || e->type() == QEvent::Paint;
+            return false;
+        }
+    } filter;
+    canvas->installEventFilter(&filter);
+    memory.Start();
+    auto start = Clock::now();
+    w.FileList()->AnnouncePendingRows();
+    fw::ListView* view = fw::NativeListView(*w.FileList());
+    QRect r = view->visualRect(view->model()->index(row, 1));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+    while (!filter.seen && MsBetween(start, Clock::now()) < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const double ms = MsBetween(start, Clock::now());
+    memory.Stop();
+    canvas->removeEventFilter(&filter);
+    return filter.seen ? ms : -1;
+}
 
 void RunPreviewSection()
 {

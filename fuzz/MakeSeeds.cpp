@@ -56,7 +56,10 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "could not write the DICOM seed %s\n", fixture.name.c_str());
     const std::string picts = root + "/Pict";
     std::filesystem::create_directories(picts);
-    for (const auto& [name, bytes] : pict_fixtures::PictSeeds()) {
+    auto pictSeeds = pict_fixtures::PictSeeds();
+    for (auto& seed : pict_fixtures::VectorSeeds())
+        pictSeeds.push_back(std::move(seed));
+    for (const auto& [name, bytes] : pictSeeds) {
         std::ofstream out(picts + "/" + name, std::ios::binary);
         out.write(bytes.constData(), bytes.size());
     }

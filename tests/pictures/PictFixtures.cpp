@@ -59,6 +59,11 @@ PictWriter& PictWriter::Rect(Rect16 r)
     return Word(uint16_t(r.top)).Word(uint16_t(r.left)).Word(uint16_t(r.bottom)).Word(uint16_t(r.right));
 }
 
+PictWriter& PictWriter::Text(const QByteArray& s)
+{
+    return Byte(uint8_t(s.size())).Bytes(s.left(255));
+}
+
 PictWriter& PictWriter::Bytes(const QByteArray& b)
 {
     out_.append(b);
@@ -211,23 +216,10 @@ void WriteColourTable(PictWriter& w, const std::vector<QRgb>& palette, bool byPo
 
 } // namespace
 
-void WriteBitsOp(PictWriter& w, const BitsOp& op, const QImage& image)
+namespace {
+
+void WriteRows(PictWriter& w, const BitsOp& op, const QImage& image, int rowBytes, const std::vector<QRgb>& palette)
 {
-    const bool direct = op.opcode >= 0x9A;
-    const int rowBytes = RowBytes(op, image.width());
-    const std::vector<QRgb> palette = op.pixMap && op.depth <= 8 ? PaletteOf(image) : std::vector<QRgb>();
-    w.Op(op.opcode);
-    if (direct)
-        w.Long(0xFF);
-    w.Word(uint16_t(rowBytes | (op.pixMap ? 0x8000 : 0))).Rect(op.bounds);
-    if (op.pixMap) {
-        WritePixMapFields(w, op);
-        if (!direct && op.depth <= 8)
-            WriteColourTable(w, palette, op.byPosition);
-    }
-    w.Rect(op.src.bottom > op.src.top ? op.src : op.bounds).Rect(op.dst).Word(op.mode);
-    if (op.opcode & 1)
-        w.Bytes(op.region);
     const bool raw = op.opcode == 0x90 || op.opcode == 0x91 || rowBytes < 8 ||
                      (op.pixMap && op.depth > 8 && op.packType == 1) || (op.pixMap && op.depth == 32 && op.packType == 2);
     for (int y = 0; y < image.height(); ++y) {
@@ -243,6 +235,46 @@ void WriteBitsOp(PictWriter& w, const BitsOp& op, const QImage& image)
             w.Byte(uint8_t(packed.size()));
         w.Bytes(packed);
     }
+}
+
+// The row bytes, bounds and pixel map fields with any colour table.
+void WritePixMap(PictWriter& w, const BitsOp& op, int rowBytes, const std::vector<QRgb>& palette)
+{
+    w.Word(uint16_t(rowBytes | (op.pixMap ? 0x8000 : 0))).Rect(op.bounds);
+    if (op.pixMap) {
+        WritePixMapFields(w, op);
+        if (op.opcode < 0x9A && op.depth <= 8)
+            WriteColourTable(w, palette, op.byPosition);
+    }
+}
+
+} // namespace
+
+void WriteBitsOp(PictWriter& w, const BitsOp& op, const QImage& image)
+{
+    const int rowBytes = RowBytes(op, image.width());
+    const std::vector<QRgb> palette = op.pixMap && op.depth <= 8 ? PaletteOf(image) : std::vector<QRgb>();
+    w.Op(op.opcode);
+    if (op.opcode >= 0x9A)
+        w.Long(0xFF);
+    WritePixMap(w, op, rowBytes, palette);
+    w.Rect(op.src.bottom > op.src.top ? op.src : op.bounds).Rect(op.dst).Word(op.mode);
+    if (op.opcode & 1)
+        w.Bytes(op.region);
+    WriteRows(w, op, image, rowBytes, palette);
+}
+
+void WritePixPatOp(PictWriter& w, uint16_t opcode, const QImage& image)
+{
+    BitsOp op;
+    op.opcode = 0x98;
+    op.depth = 8;
+    op.bounds = Rect16{0, 0, int16_t(image.height()), int16_t(image.width())};
+    const int rowBytes = RowBytes(op, image.width());
+    const std::vector<QRgb> palette = PaletteOf(image);
+    w.Op(opcode).Word(1).Long(0xAA55AA55).Long(0xAA55AA55);
+    WritePixMap(w, op, rowBytes, palette);
+    WriteRows(w, op, image, rowBytes, palette);
 }
 
 QByteArray DirectPict(const QImage& image, int packType, int cmpCount, bool fileHeader)

@@ -26,6 +26,8 @@ public:
     PictWriter& Word(uint16_t v);
     PictWriter& Long(uint32_t v);
     PictWriter& Rect(Rect16 r);
+    PictWriter& Point(int16_t v, int16_t h) { return Word(uint16_t(v)).Word(uint16_t(h)); }
+    PictWriter& Text(const QByteArray& s); // a counted string
     PictWriter& Bytes(const QByteArray& b);
     bool Version1() const { return version_ == Version::One; }
     // The end opcode and the picture's size word; the file's bytes.
@@ -62,6 +64,8 @@ struct BitsOp {
     bool byPosition = false; // a device colour table: entries by their place, their values 0
 };
 void WriteBitsOp(PictWriter& w, const BitsOp& op, const QImage& image);
+// A pixel pattern opcode (0x12, 0x13, 0x14) of type 1, its pixels an 8-bit pixel map of `image`.
+void WritePixPatOp(PictWriter& w, uint16_t opcode, const QImage& image);
 
 // A QuickTime opcode around an image description and its data.
 struct QuickTimeOp {
@@ -91,6 +95,13 @@ QByteArray DirectPict(const QImage& image, int packType = 4, int cmpCount = 3, b
 QImage Quadrants(int width, int height);
 // Small pictures of many kinds, to seed the fuzzer.
 std::vector<std::pair<std::string, QByteArray>> PictSeeds();
+
+// QuickDraw drawing: `shapes` operations of every kind (shapes with each verb, lines, text,
+// state changes between them) spread over the frame, as a drawing program would record them.
+QByteArray VectorScene(Rect16 frame, int shapes, bool fileHeader = false);
+void WriteVectorScene(PictWriter& w, Rect16 frame, int shapes);
+// Small drawings, one a group of QuickDraw's opcodes, in versions 1 and 2, to seed the fuzzer.
+std::vector<std::pair<std::string, QByteArray>> VectorSeeds();
 
 template <typename Inside>
 QByteArray ShapeRegion(Rect16 bounds, Inside inside)

@@ -254,19 +254,3 @@ TEST(PictCompose, AReducedCopyKeepsTheFrameSize)
     EXPECT_EQ(p->height, 200);
     ExpectQuadrants(*p, 100, 50);
 }
-
-TEST(PictCompose, ModesThatLeaveWhiteOut)
-{
-    for (uint16_t mode : {1, 36, 0}) { // srcOr, transparent, srcCopy
-        PictWriter w(PictWriter::Version::Two, kFrame);
-        w.Op(0x1A).Word(0).Word(0).Word(0xFFFF).Op(0x31).Rect(kFrame); // paint it blue
-        BitsOp bitmap = Op(0x98, 1);
-        bitmap.pixMap = false;
-        bitmap.mode = mode;
-        WriteBitsOp(w, bitmap, BlackWhite(64, 40));
-        auto p = Decode(w.Finish());
-        ASSERT_TRUE(p);
-        EXPECT_EQ(At(*p, 10, 10), kBlack) << mode;
-        EXPECT_EQ(At(*p, 50, 10), mode == 0 ? kWhite : kBlue) << mode;
-    }
-}

@@ -239,19 +239,38 @@ bool DrawBitsOp(Cursor& in, uint16_t opcode, Canvas& canvas, const Budget& budge
            rows.Finish();
 }
 
-bool SkipPixPat(Cursor& in)
+bool ReadPixPat(Cursor& in, PixPat& pattern)
 {
     uint16_t type = in.U16();
-    in.Skip(8); // the one-bit pattern
-    if (type == 2)
-        return in.Skip(6); // an RGB colour
+    for (uint8_t& row : pattern.bits)
+        row = in.U8();
+    pattern.colour.reset();
+    if (type == 2) { // an RGB colour, which QuickDraw dithers
+        int r = in.U16() >> 8, g = in.U16() >> 8;
+        pattern.colour = qRgb(r, g, in.U16() >> 8);
+        return in.Ok();
+    }
     if (type != 1)
         return in.Ok();
     PixMapInfo pm;
     Layout layout;
     if (!ReadPixMap(in, false, pm) || !MakeLayout(pm, true, layout))
         return false;
-    return BitmapRows(in, layout, pm.palette).Finish();
+    // The pattern stands for its mean colour, taken over its first rows and columns only: a
+    // pattern is 8 x 8 as a rule, and one claiming more is not worth unpacking in full.
+    BitmapRows rows(in, layout, pm.palette);
+    const int32_t h = std::min(layout.height, 16), w = std::min(layout.width, 16);
+    int64_t sum[3] = {};
+    for (int32_t y = 0; y < h; ++y) {
+        const QRgb* row = rows.Row(y);
+        if (!row)
+            return false;
+        for (int32_t x = 0; x < w; ++x)
+            sum[0] += qRed(row[x]), sum[1] += qGreen(row[x]), sum[2] += qBlue(row[x]);
+    }
+    const int64_t n = int64_t(w) * h;
+    pattern.colour = qRgb(int(sum[0] / n), int(sum[1] / n), int(sum[2] / n));
+    return rows.Finish();
 }
 
 QRgb DefaultPaletteColour(int depth, int index)

@@ -172,27 +172,90 @@ QSize Canvas::Footprint(Rect dst) const
     return QSize(std::max(0, cols.to - cols.from), std::max(0, rows.to - rows.from));
 }
 
-void Canvas::Fill(Rect dst, QRgb colour)
+QRect Canvas::Pixels(Rect r) const
 {
-    Span cols = Columns(dst), rows = Rows(dst);
-    for (int cy = rows.from; cy < rows.to; ++cy) {
-        QRgb* out = reinterpret_cast<QRgb*>(image_.scanLine(cy));
-        std::fill(out + cols.from, out + std::max(cols.from, cols.to), colour | 0xFF000000u);
-        drawn_ = drawn_ || cols.to > cols.from;
+    Span cols = Columns(r), rows = Rows(r);
+    return QRect(QPoint(cols.from, rows.from), QPoint(cols.to - 1, rows.to - 1));
+}
+
+QRegion Canvas::PixelsOf(const Region& region) const
+{
+    constexpr size_t kMostRects = size_t(1) << 18;
+    const QRect box = Pixels(region.Bounds());
+    if (region.IsRectangle() || box.isEmpty())
+        return QRegion(box);
+    // Each pixel row takes the region's spans at its centre, as the pixel opcodes do; a row
+    // like the one above widens that row's band instead of adding one.
+    std::vector<QRect> rects;
+    size_t bandStart = 0;
+    std::vector<std::pair<int, int>> spans, previous;
+    Region::Walker walker(region);
+    for (int cy = box.top(); cy <= box.bottom(); ++cy) {
+        walker.AdvanceTo(int32_t(std::floor(Y(cy))));
+        spans.clear();
+        const std::vector<int16_t>& inside = walker.Inside();
+        for (size_t i = 0; i + 1 < inside.size(); i += 2) {
+            Span cols = Columns(Rect{0, inside[i], 1, inside[i + 1]});
+            cols.from = std::max(cols.from, box.left());
+            cols.to = std::min(cols.to, box.right() + 1);
+            if (cols.from >= cols.to)
+                continue;
+            if (!spans.empty() && cols.from <= spans.back().second)
+                spans.back().second = std::max(spans.back().second, cols.to);
+            else
+                spans.emplace_back(cols.from, cols.to);
+        }
+        if (spans == previous && !spans.empty()) {
+            for (size_t i = bandStart; i < rects.size(); ++i)
+                rects[i].setBottom(cy);
+            continue;
+        }
+        bandStart = rects.size();
+        if (rects.size() + spans.size() > kMostRects)
+            return QRegion(box); // a region this busy is drawn as its box
+        for (auto [from, to] : spans)
+            rects.emplace_back(QPoint(from, cy), QPoint(to - 1, cy));
+        previous.swap(spans);
     }
+    QRegion pixels;
+    pixels.setRects(rects.data(), int(rects.size()));
+    return pixels;
+}
+
+QPainter& Canvas::Painter()
+{
+    if (!painter_) {
+        painter_.emplace(&image_);
+        if (clip_)
+            painter_->setClipRegion(*clip_);
+    }
+    return *painter_;
+}
+
+void Canvas::EndPainting()
+{
+    painter_.reset();
+}
+
+void Canvas::SetClip(std::optional<QRegion> clip)
+{
+    clip_ = std::move(clip);
+    if (painter_ && clip_)
+        painter_->setClipRegion(*clip_);
+    else if (painter_)
+        painter_->setClipping(false);
+}
+
+void Canvas::MoveOrigin(int32_t dh, int32_t dv)
+{
+    // Bounded, so that no run of origin opcodes can overflow the coordinates.
+    constexpr int32_t kFar = 1 << 24;
+    const int32_t h = std::clamp(space_.left + dh, -kFar, kFar) - space_.left;
+    const int32_t v = std::clamp(space_.top + dv, -kFar, kFar) - space_.top;
+    space_ = Rect{space_.top + v, space_.left + h, space_.bottom + v, space_.right + h};
 }
 
 namespace {
-
-// One source colour as the transfer mode leaves it; nothing for a pixel the mode passes over.
-inline bool Transfer(uint16_t mode, QRgb& c)
-{
-    if (mode == kSrcOr || mode == kTransparent)
-        return (c & 0xFFFFFFu) != 0xFFFFFFu;
-    if (mode == kNotSrcCopy)
-        c = ~c;
-    return true;
-}
 
 // One canvas row from a source row: `column` gives each canvas pixel's source column (-1 for
 // none), `pictureX` its drawing coordinate for the clip.
@@ -201,7 +264,7 @@ void WriteRow(QRgb* out, const QRgb* in, const std::vector<int32_t>& column, con
 {
     const int32_t* map = column.data();
     const size_t n = column.size();
-    if (!clip && mode != kSrcOr && mode != kTransparent && mode != kNotSrcCopy) {
+    if (!clip && mode == kSrcCopy) {
         for (size_t i = 0; i < n; ++i)
             if (map[i] >= 0)
                 out[i] = in[map[i]] | 0xFF000000u;
@@ -209,11 +272,9 @@ void WriteRow(QRgb* out, const QRgb* in, const std::vector<int32_t>& column, con
     }
     if (clip)
         clip->AdvanceTo(y);
-    for (size_t i = 0; i < n; ++i) {
-        QRgb c = map[i] >= 0 ? in[map[i]] : 0;
-        if (map[i] >= 0 && (!clip || clip->Contains(pictureX[i], y)) && Transfer(mode, c))
-            out[i] = c | 0xFF000000u;
-    }
+    for (size_t i = 0; i < n; ++i)
+        if (map[i] >= 0 && (!clip || clip->Contains(pictureX[i], y)))
+            out[i] = TransferPixel(mode, in[map[i]], out[i]);
 }
 
 } // namespace
@@ -224,6 +285,8 @@ bool Canvas::Compose(RowSource& source, int32_t srcWidth, int32_t srcHeight, Rec
     Span cols = Columns(dst), rows = Rows(dst);
     if (src.Empty() || dst.Empty() || cols.from >= cols.to || rows.from >= rows.to)
         return true;
+    EndPainting();
+    mode = PlainMode(mode);
     const double fx = double(src.Width()) / dst.Width(), fy = double(src.Height()) / dst.Height();
     const int32_t xFrom = std::max(0, src.left), xTo = std::min(srcWidth, src.right);
     const int32_t yFrom = std::max(0, src.top), yTo = std::min(srcHeight, src.bottom);

@@ -6,6 +6,8 @@
 #include "PictureCodecs.h"
 
 #include <QImage>
+#include <QPainter>
+#include <QRegion>
 
 #include <cstddef>
 #include <cstdint>
@@ -58,6 +60,7 @@ public:
     // Reads the region's size word, box and data; nothing when it is damaged.
     static std::optional<Region> Read(Cursor& in);
     const Rect& Bounds() const { return bounds_; }
+    bool IsRectangle() const { return lines_.empty(); }
 
     // Follows the region down its rows; AdvanceTo takes rows in increasing order.
     class Walker {
@@ -65,6 +68,8 @@ public:
         explicit Walker(const Region& region) : region_(region) {}
         void AdvanceTo(int32_t y);
         bool Contains(int32_t x, int32_t y) const;
+        // The row's inversion points, sorted: inside from the first to the second, and so on.
+        const std::vector<int16_t>& Inside() const { return inside_; }
 
     private:
         const Region& region_;
@@ -102,15 +107,31 @@ struct PixelFormat {
 // Converts one row of `width` pixels; `palette` holds 256 colours for indexed rows.
 void ConvertRow(const PixelFormat& format, const uint8_t* row, int32_t width, const QRgb* palette, QRgb* out);
 
-// Transfer modes that change what is drawn; the rest copy.
-enum Mode : uint16_t { kSrcCopy = 0, kSrcOr = 1, kNotSrcCopy = 4, kTransparent = 36 };
+// QuickDraw's transfer modes: the source modes of the pixel opcodes and text, the pattern
+// modes of the pen (the same eight, eight higher), and the arithmetic modes.
+enum Mode : uint16_t {
+    kSrcCopy = 0, kSrcOr = 1, kSrcXor = 2, kSrcBic = 3,
+    kNotSrcCopy = 4, kNotSrcOr = 5, kNotSrcXor = 6, kNotSrcBic = 7,
+    kPatCopy = 8, kPatOr = 9, kPatXor = 10, kPatBic = 11,
+    kNotPatCopy = 12, kNotPatOr = 13, kNotPatXor = 14, kNotPatBic = 15,
+    kBlend = 32, kAddPin = 33, kAddOver = 34, kSubPin = 35, kTransparent = 36, kAddMax = 37, kSubOver = 38,
+    kAdMin = 39, kDitherCopy = 64,
+};
+// The mode as one of the sixteen source and arithmetic modes: pattern modes as their source
+// twins, dithering dropped, transparent as srcOr (white is the background), unknown ones as copy.
+uint16_t PlainMode(uint16_t mode);
+// A source colour laid on a destination colour by a plain mode.
+QRgb TransferPixel(uint16_t mode, QRgb source, QRgb dest);
 
 // The picture's frame at a reduced scale. Drawing coordinates are those of `space` (the frame,
 // or the native-resolution source rectangle of an extended version 2 picture).
 class Canvas {
 public:
     Canvas(int width, int height, Rect space);
-    QImage& Image() { return image_; }
+    ~Canvas() { EndPainting(); }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    QImage& Image() { return EndPainting(), image_; }
     bool Drawn() const { return drawn_; }
     // Rows composed so far, which tells whether one image drew anything.
     uint64_t RowsComposed() const { return rowsComposed_; }
@@ -122,12 +143,31 @@ public:
     // Whether a bits opcode drawing into `dst` is the stand-in of the image drawn just before it.
     bool TakeStandIn(Rect dst);
 
+    void MarkDrawn() { drawn_ = true; }
+
+    // A painter over the canvas in its pixels, clipped to the clip region; it ends before the
+    // opcodes that write the canvas's rows themselves.
+    QPainter& Painter();
+    void EndPainting();
+    // Where the clip of what is painted lies, in canvas pixels; none clips to the canvas only.
+    void SetClip(std::optional<QRegion> clip);
+    // QuickDraw's SetOrigin: the drawing coordinates of everything after move by dh, dv.
+    void MoveOrigin(int32_t dh, int32_t dv);
+    // Drawing coordinates to canvas pixels: a point, and the pixels a rectangle covers.
+    QPointF Map(double x, double y) const { return {(x - space_.left) * kx_, (y - space_.top) * ky_}; }
+    QRect Pixels(Rect r) const;
+    // The pixels of a region, as rows of spans merged down where they repeat.
+    QRegion PixelsOf(const Region& region) const;
+    double ScaleX() const { return kx_; }
+    double ScaleY() const { return ky_; }
+    const Rect& Space() const { return space_; }
+    QRect PixelBounds() const { return image_.rect(); }
+
     // Composes rows [src] of a source `srcWidth` x `srcHeight` into `dst` (drawing coordinates),
     // scaled as the two rectangles differ, clipped to `clip` when there is one. False when the
     // source broke or the budget ran out; what was composed until then stays.
     bool Compose(RowSource& source, int32_t srcWidth, int32_t srcHeight, Rect src, Rect dst,
                  const Region* clip, uint16_t mode, const Budget& budget);
-    void Fill(Rect dst, QRgb colour);
     // The canvas pixels `dst` covers, as a width and height.
     QSize Footprint(Rect dst) const;
 
@@ -146,12 +186,20 @@ private:
     bool drawn_ = false;
     uint64_t rowsComposed_ = 0;
     std::optional<Rect> standIn_;
+    std::optional<QPainter> painter_;
+    std::optional<QRegion> clip_;
 };
 
 // The opcodes that carry pixels; each reads its opcode's data from `in` and leaves it after
 // them. False when the data is damaged, which ends the walk.
 bool DrawBitsOp(Cursor& in, uint16_t opcode, Canvas& canvas, const Budget& budget);
-bool SkipPixPat(Cursor& in);
+// A pixel pattern's one-bit form and, for a colour or pixel map one, the colour it stands for
+// (the pixel map's mean); false when damaged.
+struct PixPat {
+    uint8_t bits[8] = {};
+    std::optional<QRgb> colour;
+};
+bool ReadPixPat(Cursor& in, PixPat& pattern);
 bool DrawQuickTimeOp(Cursor& in, uint16_t opcode, Canvas& canvas, const Budget& budget);
 
 // Rows of a QuickTime Animation ('rle ') image of 8, 16, 24 or 32 bits; nothing for other depths.

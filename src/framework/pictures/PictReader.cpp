@@ -1,7 +1,9 @@
-// The walk over a picture's opcodes. Those that carry pixels are drawn; filled rectangles in
-// the foreground colour are painted; every other opcode is stepped over by the length QuickDraw
-// documents for it, so lines, shapes, text and comments never derail the walk.
+// The walk over a picture's opcodes. Those that carry pixels are composed on the canvas, those
+// of QuickDraw's state, lines, shapes and text go to the QuickDraw state, and every other opcode
+// is stepped over by the length QuickDraw documents for it, so comments and opcodes of later
+// systems never derail the walk.
 #include "PictFormat.h"
+#include "QuickDrawState.h"
 
 namespace fw::pictures::pict {
 namespace {
@@ -96,48 +98,18 @@ bool SkipOpcode(Cursor& in, uint16_t op, bool wordOpcodes)
     }
 }
 
-// The colours and the last rectangle that QuickDraw's rectangle opcodes use.
-struct PenState {
-    QRgb foreground = qRgb(0, 0, 0);
-    Rect lastRect;
-};
-
-QRgb ReadRgb(Cursor& in)
-{
-    int r = in.U16() >> 8, g = in.U16() >> 8;
-    return qRgb(r, g, in.U16() >> 8);
-}
-
-// paintRect and fillRect (and their "same rectangle" forms) fill in the foreground colour;
-// the other rectangle verbs only move the last rectangle.
-bool RectOpcode(Cursor& in, uint16_t op, PenState& pen, Canvas& canvas)
-{
-    if (op <= 0x34)
-        pen.lastRect = ReadRect(in);
-    if (!in.Ok())
-        return false;
-    uint16_t verb = op & 7;
-    if ((verb == 1 || verb == 4) && !pen.lastRect.Empty())
-        canvas.Fill(pen.lastRect, pen.foreground);
-    return true;
-}
-
 // One opcode and its data; false ends the walk.
-bool Step(Cursor& in, uint16_t op, bool wordOpcodes, PenState& pen, Canvas& canvas, const Budget& budget)
+bool Step(Cursor& in, uint16_t op, bool wordOpcodes, QuickDrawState& quickDraw, Canvas& canvas,
+          const Budget& budget)
 {
     switch (op) {
     case 0x90: case 0x91: case 0x98: case 0x99: case 0x9A: case 0x9B:
         return DrawBitsOp(in, op, canvas, budget);
     case 0x8200: case 0x8201:
         return DrawQuickTimeOp(in, op, canvas, budget);
-    case 0x12: case 0x13: case 0x14:
-        return SkipPixPat(in);
-    case 0x1A:
-        pen.foreground = ReadRgb(in);
-        return in.Ok();
     default:
-        if ((op >= 0x30 && op <= 0x34) || (op >= 0x38 && op <= 0x3C))
-            return RectOpcode(in, op, pen, canvas);
+        if (QuickDrawState::Handles(op))
+            return quickDraw.Step(in, op);
         return SkipOpcode(in, op, wordOpcodes);
     }
 }
@@ -146,12 +118,12 @@ bool Step(Cursor& in, uint16_t op, bool wordOpcodes, PenState& pen, Canvas& canv
 
 void WalkOpcodes(Cursor& in, size_t origin, bool wordOpcodes, Canvas& canvas, const Budget& budget)
 {
-    PenState pen;
+    QuickDrawState quickDraw(canvas);
     while (!budget.Expired()) {
         if (wordOpcodes)
             in.AlignEven(origin);
         uint16_t op = wordOpcodes ? in.U16() : in.U8();
-        if (!in.Ok() || op == 0xFF || !Step(in, op, wordOpcodes, pen, canvas, budget) || !in.Ok())
+        if (!in.Ok() || op == 0xFF || !Step(in, op, wordOpcodes, quickDraw, canvas, budget) || !in.Ok())
             return;
     }
 }
