@@ -160,9 +160,7 @@ const QuickDrawState::Ink& QuickDrawState::InkFor(Verb verb)
     std::optional<Ink>& ink = inks_[slot - kPaint];
     if (!ink) {
         if (verb == kInvert) {
-            ink.emplace();
-            ink->brush = QBrush(Qt::white);
-            ink->composition = QPainter::CompositionMode_Difference;
+            ink = Ink{false, QBrush(Qt::white), QPainter::CompositionMode_Difference};
         } else {
             ink = verb == kErase ? MakeInk(back_, kPatCopy)
                   : verb == kFill ? MakeInk(fill_, kPatCopy) : MakeInk(pen_, penMode_);
