@@ -35,19 +35,25 @@ bool WriteFile(const std::string& path, const QByteArray& bytes)
 // larger, which must keep to the decoding deadline or give no picture.
 void RunVectorPart(const ScratchDir& scratch)
 {
+    Heading(Format("PICT drawing: %s QuickDraw shapes and text, 1600 x 1200, click to painted (%d runs) vs gm convert "
+                   "(%d runs)", Thousands(kVectorShapes).c_str(), kVectorRuns, kGmRuns));
     const std::string folder = scratch.Path() + "/drawing", path = folder + "/drawing.pict";
-    // With a one-pixel bitmap at its end: GraphicsMagick refuses a picture with no pixels in it.
+    // GraphicsMagick refuses a picture without pixels and misreads text opcodes: its baseline
+    // is the same drawing with ovals for the text and a one-pixel bitmap at its end.
+    const std::string twin = scratch.Path() + "/twin.pict";
     pict_fixtures::PictWriter writer(pict_fixtures::PictWriter::Version::Two, kVectorFrame, true);
-    pict_fixtures::WriteVectorScene(writer, kVectorFrame, kVectorShapes);
+    pict_fixtures::WriteVectorScene(writer, kVectorFrame, kVectorShapes, false);
     pict_fixtures::BitsOp dot;
     dot.bounds = dot.dst = pict_fixtures::Rect16{0, 0, 1, 1};
     pict_fixtures::WriteBitsOp(writer, dot, QImage(1, 1, QImage::Format_RGB32));
-    QByteArray file = writer.Finish();
-    if (!Check(QDir().mkpath(QString::fromStdString(folder)) && WriteFile(path, file), "the drawing was written"))
+    QByteArray file = pict_fixtures::VectorScene(kVectorFrame, kVectorShapes, true);
+    if (!Check(QDir().mkpath(QString::fromStdString(folder)) && WriteFile(path, file) &&
+                   WriteFile(twin, writer.Finish()),
+               "the drawing was written"))
         return;
     std::vector<double> gm, painted;
     for (int i = 0; i < kGmRuns; ++i)
-        gm.push_back(TimeChild({"gm", "convert", path, scratch.Path() + "/drawing.png"}, "/dev/null"));
+        gm.push_back(TimeChild({"gm", "convert", twin, scratch.Path() + "/drawing.png"}, "/dev/null"));
     int32_t width = 0;
     ProgramRun run = RunProgram([&](Window1& w) {
         AnswerDialogs({folder});
@@ -67,7 +73,7 @@ void RunVectorPart(const ScratchDir& scratch)
           "the drawing was listed, shown and loaded at its size");
     Stats p = Summarize(painted), g = Summarize(gm);
     Figure(Format("%s shapes and text, 1600 x 1200, click to painted (median / max)", Thousands(kVectorShapes).c_str()),
-           Format("%.1f / %.1f ms", p.median, p.max), Format("gm convert: %.1f ms", g.median));
+           Format("%.1f / %.1f ms", p.median, p.max), Format("gm convert, text as ovals: %.1f ms", g.median));
     Goal(p.median <= 150, "a PICT of 10,000 shapes and text, click to painted <= 150 ms",
          Format("%.1f ms beside gm convert's %.1f ms", p.median, g.median));
 

@@ -99,7 +99,8 @@ std::vector<std::pair<std::string, QByteArray>> PictSeeds();
 // QuickDraw drawing: `shapes` operations of every kind (shapes with each verb, lines, text,
 // state changes between them) spread over the frame, as a drawing program would record them.
 QByteArray VectorScene(Rect16 frame, int shapes, bool fileHeader = false);
-void WriteVectorScene(PictWriter& w, Rect16 frame, int shapes);
+// The same into a writer; without text, the text becomes ovals.
+void WriteVectorScene(PictWriter& w, Rect16 frame, int shapes, bool text = true);
 // Small drawings, one a group of QuickDraw's opcodes, in versions 1 and 2, to seed the fuzzer.
 std::vector<std::pair<std::string, QByteArray>> VectorSeeds();
 

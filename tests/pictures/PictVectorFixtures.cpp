@@ -23,7 +23,7 @@ Rect16 SomeRect(Dice& dice, Rect16 frame)
                   int16_t(left + 2 + dice.Next(w / 4 + 1))};
 }
 
-void WriteShape(PictWriter& w, Dice& dice, Rect16 frame, int n)
+void WriteShape(PictWriter& w, Dice& dice, Rect16 frame, int n, bool text)
 {
     const Rect16 r = SomeRect(dice, frame);
     const uint16_t verb = uint16_t(dice.Next(5));
@@ -49,7 +49,10 @@ void WriteShape(PictWriter& w, Dice& dice, Rect16 frame, int n)
         w.Op(0x20).Point(r.top, r.left).Point(r.bottom, r.right);
         break;
     case 6:
-        w.Op(0x28).Point(r.bottom, r.left).Text("Zorlin " + QByteArray::number(n));
+        if (!text)
+            w.Op(0x51).Rect(r);
+        else
+            w.Op(0x28).Point(r.bottom, r.left).Text("Zorlin " + QByteArray::number(n));
         break;
     default:
         w.Op(0x80 + verb).Bytes(RectRegion(r));
@@ -65,16 +68,18 @@ QByteArray VectorScene(Rect16 frame, int shapes, bool fileHeader)
     return w.Finish();
 }
 
-void WriteVectorScene(PictWriter& w, Rect16 frame, int shapes)
+void WriteVectorScene(PictWriter& w, Rect16 frame, int shapes, bool text)
 {
     Dice dice;
-    w.Op(0x0B).Point(12, 16).Op(0x2C).Word(11).Word(21).Text("Helvetica").Op(0x03).Word(21).Op(0x0D).Word(14);
+    w.Op(0x0B).Point(12, 16);
+    if (text)
+        w.Op(0x2C).Word(12).Word(21).Text("Helvetica").Op(0x03).Word(21).Op(0x0D).Word(14);
     for (int n = 0; n < shapes; ++n) {
         if (n % 16 == 0) // a new colour, pen and pattern now and then
             w.Op(0x1A).Word(uint16_t(dice.Next(65536))).Word(uint16_t(dice.Next(65536))).Word(uint16_t(dice.Next(65536)))
                 .Op(0x07).Point(int16_t(1 + dice.Next(3)), int16_t(1 + dice.Next(3)))
                 .Op(0x0A).Long(0xAA55AA55).Long(0xAA55AA55);
-        WriteShape(w, dice, frame, n);
+        WriteShape(w, dice, frame, n, text);
     }
 }
 
