@@ -158,4 +158,7 @@ ProgramRun RunProgram(const std::function<void(Window1&)>& during);
 // Answers the program's folder and save dialogs with these paths, in order.
 void AnswerDialogs(std::vector<std::string> answers);
 
+// Scans `folder` through the window's button and turns the preview on, as a person would.
+void ScanWithPreviewOn(Window1& w, const std::string& folder);
+
 } // namespace bench

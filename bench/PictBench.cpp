@@ -56,11 +56,7 @@ void RunVectorPart(const ScratchDir& scratch)
         gm.push_back(TimeChild({"gm", "convert", twin, scratch.Path() + "/drawing.png"}, "/dev/null"));
     int32_t width = 0;
     ProgramRun run = RunProgram([&](Window1& w) {
-        AnswerDialogs({folder});
-        QTest::mouseClick(fw::NativeInputWidget(*w.ScanButton()), Qt::LeftButton);
-        QWidget* box = fw::NativeInputWidget(*w.PreviewCheckBox());
-        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
-        QCoreApplication::processEvents();
+        ScanWithPreviewOn(w, folder);
         for (int i = 0; i < kVectorRuns && w.FileList()->ListCount() == 1; ++i) {
             PeakMemory memory;
             w.FileList()->SetListIndex(-1);

@@ -26,6 +26,16 @@
 #include <tiffio.h>
 
 namespace bench {
+
+void ScanWithPreviewOn(Window1& w, const std::string& folder)
+{
+    AnswerDialogs({folder});
+    QTest::mouseClick(fw::NativeInputWidget(*w.ScanButton()), Qt::LeftButton);
+    QWidget* box = fw::NativeInputWidget(*w.PreviewCheckBox());
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+    QCoreApplication::processEvents();
+}
+
 namespace {
 
 constexpr int kRuns = 5;
@@ -249,11 +259,7 @@ void RunPreviewSection()
     }
     Selection sel[kCases];
     ProgramRun run = RunProgram([&](Window1& w) {
-        AnswerDialogs({folder});
-        QTest::mouseClick(fw::NativeInputWidget(*w.ScanButton()), Qt::LeftButton);
-        QWidget* box = fw::NativeInputWidget(*w.PreviewCheckBox());
-        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
-        QCoreApplication::processEvents();
+        ScanWithPreviewOn(w, folder);
         if (!Check(w.FileList()->ListCount() == kCases, "the scan lists the five pictures"))
             return;
         Note(Format("kept copies at most %d pixels on their longer side (the largest screen's)",
